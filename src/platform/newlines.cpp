@@ -1,0 +1,41 @@
+#include "platform/newlines.h"
+
+#include <cstring>
+
+namespace acqsort {
+
+size_t CompactCrLf(char* data, size_t size) {
+  char* end = data + size;
+  char* cr = static_cast<char*>(std::memchr(data, '\r', size));
+  if (cr == nullptr) return size;
+  char* write = cr;
+  char* read = cr;
+  while (read < end) {
+    // Here *read is a CR: drop it when an LF follows.
+    if (read + 1 < end && read[1] == '\n') {
+      ++read;
+    }
+    char* next = static_cast<char*>(std::memchr(read + 1, '\r', static_cast<size_t>(end - read - 1)));
+    if (next == nullptr) next = end;
+    size_t run = static_cast<size_t>(next - read);
+    std::memmove(write, read, run);
+    write += run;
+    read = next;
+  }
+  return static_cast<size_t>(write - data);
+}
+
+void AppendWithCrLf(std::string_view text, std::string& out) {
+  while (!text.empty()) {
+    size_t lf = text.find('\n');
+    if (lf == std::string_view::npos) {
+      out.append(text);
+      return;
+    }
+    out.append(text.data(), lf);
+    out.append("\r\n", 2);
+    text.remove_prefix(lf + 1);
+  }
+}
+
+}  // namespace acqsort

@@ -1,0 +1,60 @@
+#include "platform/text_output.h"
+
+#include <utility>
+
+#include "platform/newlines.h"
+
+namespace acqsort {
+
+Result<TextOutput> TextOutput::Create(const std::string& target, size_t bufferSize) {
+  Result<ReplacementFile> file = ReplacementFile::Create(target);
+  if (!file.ok()) return file.failure();
+  return TextOutput(std::move(file.value()), bufferSize);
+}
+
+TextOutput::TextOutput(ReplacementFile file, size_t bufferSize)
+    : file_(std::move(file)), bufferSize_(bufferSize) {
+  buffer_.reserve(bufferSize + 2);
+}
+
+Outcome TextOutput::FlushIfFull() {
+  if (buffer_.size() < bufferSize_) return {};
+  Outcome written = file_.Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  return written;
+}
+
+Outcome TextOutput::Write(std::string_view text) {
+  // Large texts go through in slices, so the buffer stays near its size.
+  while (!text.empty()) {
+    std::string_view slice = text.substr(0, bufferSize_);
+    AppendWithCrLf(slice, buffer_);
+    text.remove_prefix(slice.size());
+    Outcome flushed = FlushIfFull();
+    if (!flushed.ok()) return flushed;
+  }
+  return {};
+}
+
+Outcome TextOutput::WriteLine(std::string_view line) {
+  if (line.size() >= bufferSize_) {
+    Outcome flushed = file_.Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+    if (!flushed.ok()) return flushed;
+    flushed = file_.Write(line.data(), line.size());
+    if (!flushed.ok()) return flushed;
+  } else {
+    buffer_.append(line);
+  }
+  buffer_.append("\r\n", 2);
+  return FlushIfFull();
+}
+
+Outcome TextOutput::Commit(Durability durability) {
+  Outcome written = file_.Write(buffer_.data(), buffer_.size());
+  buffer_.clear();
+  if (!written.ok()) return written;
+  return file_.Commit(durability);
+}
+
+}  // namespace acqsort

@@ -1,0 +1,42 @@
+#include "testing/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+
+namespace acqsort::testing {
+
+ScratchDir::ScratchDir() {
+  static std::atomic<int> counter{0};
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string("acqsort-") + (test ? test->name() : "test") + "-" +
+                     std::to_string(counter++);
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  root_ = std::filesystem::temp_directory_path() / name;
+  std::filesystem::remove_all(root_);
+  std::filesystem::create_directories(root_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::string ScratchDir::Path(const std::string& name) const { return (root_ / name).string(); }
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace acqsort::testing
