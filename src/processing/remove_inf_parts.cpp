@@ -1,0 +1,22 @@
+#include "processing/remove_inf_parts.h"
+
+#include "platform/file_system.h"
+
+namespace acqsort {
+
+bool PathRemover::Exists(const std::string& path) const { return PathExists(path); }
+
+Outcome PathRemover::Remove(const std::string& path) const { return RemovePath(path); }
+
+void RemoveInfParts(const AcqConfig& config, Console& console, const PathRemover& remover) {
+  for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
+    if (!remover.Exists(*path)) continue;
+    if (remover.Remove(*path).ok()) {
+      console.Report({"* ", *path, " file has been deleted. "});
+    } else {
+      console.Report({"* Error:", *path, "  can't be deleted. "});
+    }
+  }
+}
+
+}  // namespace acqsort

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace acqsort {
+
+// Files lines under their sequence numbers by direct addressing: one slot for each number
+// that can be written, from max(first, 1) to min(last, 999999), whatever the bounds; a
+// range that holds no such number gives an empty table. A slot remembers where its line
+// starts in the text, so that no line is copied.
+class SeqTable {
+ public:
+  SeqTable(int32_t firstSeq, int32_t lastSeq);
+
+  // Files the line starting at `offset` under `seq`, replacing an earlier line with the
+  // same number. Numbers without a slot are ignored.
+  void File(int32_t seq, size_t offset) {
+    if (seq < lowest_ || seq > highest_) return;
+    slots_[static_cast<size_t>(seq - lowest_)] = offset + 1;
+  }
+
+  // Calls `visit(offset)` for each filled slot in ascending order of numbers.
+  template <typename Visit>
+  bool ForEachLine(Visit visit) const {
+    for (size_t slot : slots_) {
+      if (slot != 0 && !visit(slot - 1)) return false;
+    }
+    return true;
+  }
+
+  size_t slotCount() const { return slots_.size(); }
+
+ private:
+  int32_t lowest_;
+  int32_t highest_;
+  std::vector<size_t> slots_;  // the line's offset plus one; 0 for an empty slot
+};
+
+}  // namespace acqsort

@@ -1,0 +1,64 @@
+#include "processing/seq_table.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+namespace acqsort {
+namespace {
+
+std::vector<size_t> Offsets(const SeqTable& table) {
+  std::vector<size_t> offsets;
+  EXPECT_TRUE(table.ForEachLine([&](size_t offset) {
+    offsets.push_back(offset);
+    return true;
+  }));
+  return offsets;
+}
+
+TEST(SeqTableTest, GivesLinesInAscendingOrderWithTheLastOneFiledForANumber) {
+  SeqTable table(2, 6);
+  table.File(5, 50);
+  table.File(3, 30);
+  table.File(1, 10);  // below the range
+  table.File(7, 70);  // above the range
+  table.File(0, 0);   // lines without a number
+  table.File(-3, 99);
+  table.File(3, 31);  // a repeated number replaces the earlier line
+  table.File(2, 0);   // a line at offset 0 is still a line
+  EXPECT_EQ(Offsets(table), (std::vector<size_t>{0, 31, 50}));
+}
+
+TEST(SeqTableTest, CoversOnlyNumbersThatCanBeWritten) {
+  struct Case {
+    int32_t first;
+    int32_t last;
+    size_t slots;
+    std::vector<size_t> kept;  // of the lines filed below: 999999 at 7, 1 at 8, extremes at 9
+  };
+  const Case cases[] = {
+      {1, 500, 500, {8}},
+      {0, 500, 500, {8}},
+      {-5, 3, 3, {8}},
+      {1, std::numeric_limits<int32_t>::max(), 999999, {8, 7}},
+      {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 999999, {8, 7}},
+      {10, 9, 0, {}},
+      {std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0, {}},
+      {-10, -1, 0, {}},
+      {0, 0, 0, {}},
+      {1000000, 2000000, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SeqTable table(c.first, c.last);
+    EXPECT_EQ(table.slotCount(), c.slots) << c.first << ".." << c.last;
+    table.File(999999, 7);
+    table.File(1, 8);
+    table.File(std::numeric_limits<int32_t>::max(), 9);
+    table.File(std::numeric_limits<int32_t>::min(), 9);
+    EXPECT_EQ(Offsets(table), c.kept) << c.first << ".." << c.last;
+  }
+}
+
+}  // namespace
+}  // namespace acqsort

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "config/acq_config.h"
+#include "platform/console.h"
+#include "platform/failure.h"
+
+namespace acqsort {
+
+// Writes the lines of `acqFile` whose sequence numbers lie from `firstSeq` to `lastSeq` to
+// `sortedFile`, in ascending order of their numbers, one line per number (the last line
+// read wins), each ending with a newline. The sorted file is replaced only once it is
+// completely written; then the stage reports it.
+Outcome SortAcqFile(const AcqConfig& config, Console& console);
+
+}  // namespace acqsort

@@ -1,0 +1,89 @@
+# Runs one end-to-end case: copies CASE_DIR/before to SCRATCH, runs the tool there, and
+# compares standard output (newlines normalised), the exit status and the whole working
+# directory, byte for byte, with CASE_DIR/stdout.txt, STATUS and CASE_DIR/after.
+#
+# CASE_DIR/case.cmake may set:
+#   STATUS     expected exit status of the last run (default 0)
+#   ARGS       command-line arguments
+#   RUNS       how many times the tool runs (default 1); stdout.txt holds all the output
+#   READ_ONLY  files (relative to the working directory) made read-only before the run
+#   IMMUTABLE  files made immutable (chattr +i) before the run; skipped where unsupported
+
+set(STATUS 0)
+set(ARGS "")
+set(RUNS 1)
+set(READ_ONLY "")
+set(IMMUTABLE "")
+if(EXISTS "${CASE_DIR}/case.cmake")
+  include("${CASE_DIR}/case.cmake")
+endif()
+
+function(release_immutable)
+  foreach(path IN LISTS IMMUTABLE)
+    if(EXISTS "${SCRATCH}/${path}")
+      execute_process(COMMAND chattr -i "${SCRATCH}/${path}" OUTPUT_QUIET ERROR_QUIET)
+    endif()
+  endforeach()
+endfunction()
+
+release_immutable()
+file(REMOVE_RECURSE "${SCRATCH}")
+file(MAKE_DIRECTORY "${SCRATCH}")
+file(COPY "${CASE_DIR}/before/" DESTINATION "${SCRATCH}")
+
+foreach(path IN LISTS READ_ONLY)
+  file(CHMOD "${SCRATCH}/${path}" PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+endforeach()
+foreach(path IN LISTS IMMUTABLE)
+  execute_process(COMMAND chattr +i "${SCRATCH}/${path}" RESULT_VARIABLE chattr_status
+    OUTPUT_QUIET ERROR_QUIET)
+  if(NOT chattr_status EQUAL 0)
+    release_immutable()
+    message("acqsort-e2e-skip: this file system can't make ${path} immutable")
+    return()
+  endif()
+endforeach()
+
+set(output "")
+foreach(run RANGE 1 ${RUNS})
+  execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGS}
+    WORKING_DIRECTORY "${SCRATCH}"
+    OUTPUT_VARIABLE run_output
+    RESULT_VARIABLE status
+    TIMEOUT 120)
+  string(APPEND output "${run_output}")
+endforeach()
+release_immutable()
+
+set(failures "")
+string(REPLACE "\r\n" "\n" output "${output}")
+file(READ "${CASE_DIR}/stdout.txt" expected_output)
+if(NOT output STREQUAL expected_output)
+  string(APPEND failures "standard output differs.\n--- expected\n${expected_output}--- got\n${output}---\n")
+endif()
+if(NOT status STREQUAL STATUS)
+  string(APPEND failures "exit status ${status}, expected ${STATUS}\n")
+endif()
+
+file(GLOB_RECURSE expected_entries LIST_DIRECTORIES true RELATIVE "${CASE_DIR}/after" "${CASE_DIR}/after/*")
+file(GLOB_RECURSE actual_entries LIST_DIRECTORIES true RELATIVE "${SCRATCH}" "${SCRATCH}/*")
+list(SORT expected_entries)
+list(SORT actual_entries)
+if(NOT expected_entries STREQUAL actual_entries)
+  string(APPEND failures "the working directory holds\n  ${actual_entries}\nexpected\n  ${expected_entries}\n")
+else()
+  foreach(entry IN LISTS expected_entries)
+    if(IS_DIRECTORY "${CASE_DIR}/after/${entry}")
+      continue()
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files
+      "${CASE_DIR}/after/${entry}" "${SCRATCH}/${entry}" RESULT_VARIABLE differs)
+    if(NOT differs EQUAL 0)
+      string(APPEND failures "${entry} differs from the expected file\n")
+    endif()
+  endforeach()
+endif()
+
+if(failures)
+  message(FATAL_ERROR "${failures}")
+endif()
