@@ -1,0 +1,1 @@
+set(ARGS --help -v "CONFIG\\other.config")

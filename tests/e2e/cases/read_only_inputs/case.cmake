@@ -1,0 +1,1 @@
+set(READ_ONLY CONFIG/ACQ.config ACQ/data.txt)

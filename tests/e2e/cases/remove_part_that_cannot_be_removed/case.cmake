@@ -1,0 +1,1 @@
+set(IMMUTABLE ACQ/dataINF2.txt)
