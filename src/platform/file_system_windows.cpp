@@ -1,0 +1,227 @@
+// The file system on Windows: paths keep their backslashes and go to the wide-character
+// functions; errors are given the C runtime's texts, so that the report reads the same as
+// on other platforms.
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <share.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "platform/file_system.h"
+
+namespace acqsort {
+
+const char* const kTemporarySuffix = ".acqsort-tmp";
+
+namespace {
+
+// Names are UTF-8 where they are valid UTF-8, and in the system's code page otherwise.
+std::wstring NativePath(const std::string& path) {
+  if (path.empty()) return std::wstring();
+  int size = static_cast<int>(path.size());
+  UINT codePage = CP_UTF8;
+  int wideSize = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
+  if (wideSize == 0) {
+    codePage = CP_ACP;
+    wideSize = MultiByteToWideChar(codePage, 0, path.data(), size, nullptr, 0);
+  }
+  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+  MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), size,
+                      wide.data(), wideSize);
+  return wide;
+}
+
+std::string Reason(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
+}
+
+// The errno value that the C runtime would give for a system error code.
+int ErrnoFromSystemError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+      return ENOENT;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    default:
+      return EACCES;
+  }
+}
+
+bool IsDirectory(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int OpenForReading(const std::string& path) {
+  std::wstring native = NativePath(path);
+  // A folder is no data file; say so in the same words as elsewhere.
+  if (IsDirectory(native)) {
+    errno = EISDIR;
+    return -1;
+  }
+  int handle = -1;
+  errno = _wsopen_s(&handle, native.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                    _S_IREAD);
+  return errno == 0 ? handle : -1;
+}
+
+// _read and _write take at most INT_MAX bytes at a time.
+constexpr size_t kLargestTransfer = size_t{1} << 30;
+
+}  // namespace
+
+Result<std::string> ReadWholeFile(const std::string& path) {
+  int handle = OpenForReading(path);
+  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
+  std::string content;
+  long long size = _filelengthi64(handle);
+  if (size > 0) content.resize(static_cast<size_t>(size));
+  size_t filled = 0;
+  for (;;) {
+    if (filled == content.size()) content.resize(content.size() + (content.size() / 2) + 65536);
+    size_t want = content.size() - filled;
+    if (want > kLargestTransfer) want = kLargestTransfer;
+    int n = _read(handle, &content[filled], static_cast<unsigned>(want));
+    if (n < 0) {
+      int error = errno;
+      _close(handle);
+      return Failure{path, Reason("can't be read", error)};
+    }
+    if (n == 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  _close(handle);
+  content.resize(filled);
+  return content;
+}
+
+Result<InputFile> InputFile::Open(const std::string& path) {
+  int handle = OpenForReading(path);
+  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
+  return InputFile(path, handle);
+}
+
+InputFile::InputFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)) {}
+
+InputFile::~InputFile() {
+  if (handle_ >= 0) _close(handle_);
+}
+
+Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
+  if (capacity > kLargestTransfer) capacity = kLargestTransfer;
+  int n = _read(handle_, buffer, static_cast<unsigned>(capacity));
+  if (n < 0) return Failure{path_, Reason("can't be read", errno)};
+  return static_cast<size_t>(n);
+}
+
+Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
+  // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
+  static std::atomic<unsigned> counter{0};
+  std::string temporaryPath = target + "." + std::to_string(_getpid()) + "-" +
+                              std::to_string(counter++) + kTemporarySuffix;
+  int handle = -1;
+  int error = _wsopen_s(&handle, NativePath(temporaryPath).c_str(),
+                        _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                        _S_IREAD | _S_IWRITE);
+  if (error != 0) return Failure{target, Reason("can't be created", error)};
+  return ReplacementFile(target, std::move(temporaryPath), handle);
+}
+
+ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, int handle)
+    : target_(std::move(target)), temporaryPath_(std::move(temporaryPath)), handle_(handle) {}
+
+ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
+    : target_(std::move(other.target_)),
+      temporaryPath_(std::move(other.temporaryPath_)),
+      handle_(std::exchange(other.handle_, -1)) {
+  other.temporaryPath_.clear();
+}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+void ReplacementFile::Discard() {
+  if (handle_ >= 0) _close(handle_);
+  handle_ = -1;
+  if (!temporaryPath_.empty()) _wremove(NativePath(temporaryPath_).c_str());
+  temporaryPath_.clear();
+}
+
+Outcome ReplacementFile::Write(const char* data, size_t size) {
+  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
+  while (size > 0) {
+    size_t chunk = size < kLargestTransfer ? size : kLargestTransfer;
+    int n = _write(handle_, data, static_cast<unsigned>(chunk));
+    if (n <= 0) {
+      int error = n < 0 ? errno : ENOSPC;
+      Discard();
+      return Failure{target_, Reason("can't be written", error)};
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return {};
+}
+
+Outcome ReplacementFile::Commit(Durability durability) {
+  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
+  if (durability == Durability::kStableFirst && _commit(handle_) != 0) {
+    int error = errno;
+    Discard();
+    return Failure{target_, Reason("can't be written to disk", error)};
+  }
+  int handle = std::exchange(handle_, -1);
+  if (_close(handle) != 0) {
+    int error = errno;
+    Discard();
+    return Failure{target_, Reason("can't be written", error)};
+  }
+  std::wstring nativeTarget = NativePath(target_);
+  if (IsDirectory(nativeTarget)) {
+    Discard();
+    return Failure{target_, Reason("can't be replaced", EISDIR)};
+  }
+  // Write-through makes the rename itself durable before the call returns.
+  DWORD flags = MOVEFILE_REPLACE_EXISTING;
+  if (durability == Durability::kStableFirst) flags |= MOVEFILE_WRITE_THROUGH;
+  if (!MoveFileExW(NativePath(temporaryPath_).c_str(), nativeTarget.c_str(), flags)) {
+    int error = ErrnoFromSystemError(GetLastError());
+    Discard();
+    return Failure{target_, Reason("can't be replaced", error)};
+  }
+  temporaryPath_.clear();
+  return {};
+}
+
+bool PathExists(const std::string& path) { return _waccess(NativePath(path).c_str(), 0) == 0; }
+
+Outcome RemovePath(const std::string& path) {
+  if (_wremove(NativePath(path).c_str()) != 0) return Failure{path, Reason("can't be removed", errno)};
+  return {};
+}
+
+}  // namespace acqsort
