@@ -92,18 +92,20 @@ Result<std::string> ReadWholeFile(const std::string& path) {
     content.resize(static_cast<size_t>(info.st_size));
   }
   size_t filled = 0;
+  char probe[65536];
   for (;;) {
-    if (filled == content.size()) {
-      // The file may have grown since fstat, or fstat knew no size.
-      content.resize(content.size() + (content.size() / 2) + 65536);
-    }
-    ssize_t n = ReadSome(handle, &content[filled], content.size() - filled);
+    // Read into the space fstat promised; past it, through a small probe, so that a file
+    // of the promised size costs no extra memory.
+    bool full = filled == content.size();
+    ssize_t n = full ? ReadSome(handle, probe, sizeof probe)
+                     : ReadSome(handle, &content[filled], content.size() - filled);
     if (n < 0) {
       int error = errno;
       ::close(handle);
       return Failure{path, Reason("can't be read", error)};
     }
     if (n == 0) break;
+    if (full) content.append(probe, static_cast<size_t>(n));
     filled += static_cast<size_t>(n);
   }
   ::close(handle);

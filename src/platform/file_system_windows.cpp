@@ -99,17 +99,21 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   long long size = _filelengthi64(handle);
   if (size > 0) content.resize(static_cast<size_t>(size));
   size_t filled = 0;
+  char probe[65536];
   for (;;) {
-    if (filled == content.size()) content.resize(content.size() + (content.size() / 2) + 65536);
-    size_t want = content.size() - filled;
+    // Read into the space the file length promised; past it, through a small probe, so
+    // that a file of the promised size costs no extra memory.
+    bool full = filled == content.size();
+    size_t want = full ? sizeof probe : content.size() - filled;
     if (want > kLargestTransfer) want = kLargestTransfer;
-    int n = _read(handle, &content[filled], static_cast<unsigned>(want));
+    int n = _read(handle, full ? probe : &content[filled], static_cast<unsigned>(want));
     if (n < 0) {
       int error = errno;
       _close(handle);
       return Failure{path, Reason("can't be read", error)};
     }
     if (n == 0) break;
+    if (full) content.append(probe, static_cast<size_t>(n));
     filled += static_cast<size_t>(n);
   }
   _close(handle);

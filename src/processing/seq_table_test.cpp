@@ -9,8 +9,9 @@ namespace acqsort {
 namespace {
 
 std::vector<size_t> Offsets(const SeqTable& table) {
+  static const char kText[128] = {};
   std::vector<size_t> offsets;
-  EXPECT_TRUE(table.ForEachLine([&](size_t offset) {
+  EXPECT_TRUE(table.ForEachLine(kText, [&](size_t offset) {
     offsets.push_back(offset);
     return true;
   }));

@@ -39,7 +39,7 @@ Outcome SortAcqFile(const AcqConfig& config, Console& console) {
   Result<TextOutput> output = TextOutput::Create(config.sortedFile);
   if (!output.ok()) return output.failure();
   Outcome written;
-  table.ForEachLine([&](size_t offset) {
+  table.ForEachLine(text.data(), [&](size_t offset) {
     written = output.value().WriteLine(text.substr(offset, LineEnd(text, offset) - offset));
     return written.ok();
   });
