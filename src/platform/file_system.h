@@ -65,6 +65,9 @@ class ReplacementFile {
 // The temporary files of this tool end with this, so that they can be recognised.
 extern const char* const kTemporarySuffix;
 
+// How many taken temporary names a replacement file skips before it gives up.
+inline constexpr int kTemporaryNameAttempts = 1000;
+
 // Whether anything exists at `path` (no access right is asked for).
 bool PathExists(const std::string& path);
 

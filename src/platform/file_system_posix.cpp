@@ -136,15 +136,20 @@ Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
+  // A name left behind by a killed run whose id came back is skipped, not failed on.
   static std::atomic<unsigned> counter{0};
-  std::string temporaryPath = NativePath(target) + "." + std::to_string(::getpid()) + "-" +
-                              std::to_string(counter++) + kTemporarySuffix;
-  int handle;
-  do {
-    handle = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  } while (handle < 0 && errno == EINTR);
-  if (handle < 0) return Failure{target, Reason("can't be created", errno)};
-  return ReplacementFile(target, std::move(temporaryPath), handle);
+  for (int attempt = 0;; ++attempt) {
+    std::string temporaryPath = NativePath(target) + "." + std::to_string(::getpid()) + "-" +
+                                std::to_string(counter++) + kTemporarySuffix;
+    int handle;
+    do {
+      handle = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (handle < 0 && errno == EINTR);
+    if (handle >= 0) return ReplacementFile(target, std::move(temporaryPath), handle);
+    if (errno != EEXIST || attempt == kTemporaryNameAttempts) {
+      return Failure{target, Reason("can't be created", errno)};
+    }
+  }
 }
 
 ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, int handle)

@@ -145,15 +145,20 @@ Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
+  // A name left behind by a killed run whose id came back is skipped, not failed on.
   static std::atomic<unsigned> counter{0};
-  std::string temporaryPath = target + "." + std::to_string(_getpid()) + "-" +
-                              std::to_string(counter++) + kTemporarySuffix;
-  int handle = -1;
-  int error = _wsopen_s(&handle, NativePath(temporaryPath).c_str(),
-                        _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
-                        _S_IREAD | _S_IWRITE);
-  if (error != 0) return Failure{target, Reason("can't be created", error)};
-  return ReplacementFile(target, std::move(temporaryPath), handle);
+  for (int attempt = 0;; ++attempt) {
+    std::string temporaryPath = target + "." + std::to_string(_getpid()) + "-" +
+                                std::to_string(counter++) + kTemporarySuffix;
+    int handle = -1;
+    int error = _wsopen_s(&handle, NativePath(temporaryPath).c_str(),
+                          _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                          _S_IREAD | _S_IWRITE);
+    if (error == 0) return ReplacementFile(target, std::move(temporaryPath), handle);
+    if (error != EEXIST || attempt == kTemporaryNameAttempts) {
+      return Failure{target, Reason("can't be created", error)};
+    }
+  }
 }
 
 ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, int handle)

@@ -70,6 +70,30 @@ TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace)
   EXPECT_EQ(testing::ReadBytes(dir.Path("merged.txt/keep")), "kept");
 }
 
+TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
+  testing::ScratchDir dir;
+  const std::string path = dir.Path("sorted.txt");
+  std::string first;
+  {
+    Result<ReplacementFile> probe = ReplacementFile::Create(path);
+    ASSERT_TRUE(probe.ok());
+    first = probe.value().temporaryPath();
+  }
+  // The names are "<target>.<process>-<counter>.acqsort-tmp": take the next few.
+  const std::string stem = first.substr(0, first.size() - std::string(kTemporarySuffix).size());
+  const size_t dash = stem.rfind('-');
+  const unsigned counter = static_cast<unsigned>(std::stoul(stem.substr(dash + 1)));
+  for (unsigned next = counter + 1; next <= counter + 5; ++next) {
+    testing::WriteBytes(first.substr(0, dash + 1) + std::to_string(next) + kTemporarySuffix, "stale");
+  }
+  Result<TextOutput> output = TextOutput::Create(path);
+  ASSERT_TRUE(output.ok()) << output.failure().reason;
+  ASSERT_TRUE(output.value().Write("fresh\n").ok());
+  ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+  EXPECT_EQ(testing::ReadBytes(path), "fresh\r\n");
+  EXPECT_EQ(EntriesIn(dir.root()), 6u) << "the stale files stay; they are not this run's";
+}
+
 TEST(TextOutputTest, CreatingInAMissingFolderNamesTheTarget) {
   testing::ScratchDir dir;
   const std::string path = dir.Path("no-such-folder/out.txt");

@@ -13,9 +13,10 @@ void RemoveInfParts(const AcqConfig& config, Console& console, const PathRemover
     if (!remover.Exists(*path)) continue;
     if (remover.Remove(*path).ok()) {
       console.Report({"* ", *path, " file has been deleted. "});
-    } else {
+    } else if (remover.Exists(*path)) {
       console.Report({"* Error:", *path, "  can't be deleted. "});
     }
+    // Otherwise another run removed it in between: it is gone, as if it had never been here.
   }
 }
 

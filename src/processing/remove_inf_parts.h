@@ -18,7 +18,8 @@ class PathRemover {
 
 // Removes the three part files, in order, once the merge holds their content. A part that
 // does not exist is passed over without a word; each removal, or its failure, gets a line.
-// A failed removal leaves the file in place and does not stop the others.
+// A failed removal leaves the file in place and does not stop the others; a part that
+// vanished meanwhile (another run removed it) counts as absent.
 void RemoveInfParts(const AcqConfig& config, Console& console,
                     const PathRemover& remover = PathRemover());
 

@@ -14,19 +14,26 @@ namespace {
 // A file system in memory whose removals of chosen paths fail.
 class FakeRemover : public PathRemover {
  public:
-  FakeRemover(std::set<std::string> present, std::set<std::string> stuck)
-      : present_(std::move(present)), stuck_(std::move(stuck)) {}
+  FakeRemover(std::set<std::string> present, std::set<std::string> stuck,
+              std::set<std::string> vanishing)
+      : present_(std::move(present)), stuck_(std::move(stuck)), vanishing_(std::move(vanishing)) {}
 
   bool Exists(const std::string& path) const override { return present_.count(path) > 0; }
   Outcome Remove(const std::string& path) const override {
     attempts_.push_back(path);
     if (stuck_.count(path) > 0) return Failure{path, "can't be removed: busy"};
+    if (vanishing_.count(path) > 0) {
+      // Another run removes it just before this one can.
+      present_.erase(path);
+      return Failure{path, "can't be removed: No such file or directory"};
+    }
     present_.erase(path);
     return {};
   }
 
   mutable std::set<std::string> present_;
   std::set<std::string> stuck_;
+  std::set<std::string> vanishing_;
   mutable std::vector<std::string> attempts_;
 };
 
@@ -36,25 +43,32 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
   struct Case {
     std::set<std::string> present;
     std::set<std::string> stuck;
+    std::set<std::string> vanishing;
     const char* report;
   };
   const Case cases[] = {
       {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt", "ACQ\\dataINF3.txt"},
+       {},
        {},
        "* ACQ\\dataINF1.txt file has been deleted. \n"
        "* ACQ\\dataINF2.txt file has been deleted. \n"
        "* ACQ\\dataINF3.txt file has been deleted. \n"},
       {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt", "ACQ\\dataINF3.txt"},
        {"ACQ\\dataINF2.txt"},
+       {},
        "* ACQ\\dataINF1.txt file has been deleted. \n"
        "* Error:ACQ\\dataINF2.txt  can't be deleted. \n"
        "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{"ACQ\\dataINF3.txt"}, {}, "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{"ACQ\\dataINF1.txt"}, {"ACQ\\dataINF1.txt"}, "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"},
-      {{}, {}, ""},
+      {{"ACQ\\dataINF3.txt"}, {}, {}, "* ACQ\\dataINF3.txt file has been deleted. \n"},
+      {{"ACQ\\dataINF1.txt"}, {"ACQ\\dataINF1.txt"}, {}, "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"},
+      {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt"},
+       {},
+       {"ACQ\\dataINF1.txt"},
+       "* ACQ\\dataINF2.txt file has been deleted. \n"},
+      {{}, {}, {}, ""},
   };
   for (const Case& c : cases) {
-    FakeRemover remover(c.present, c.stuck);
+    FakeRemover remover(c.present, c.stuck, c.vanishing);
     RecordingConsole console;
     RemoveInfParts(kConfig, console, remover);
     EXPECT_EQ(console.text(), c.report);
