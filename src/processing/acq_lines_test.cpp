@@ -1,0 +1,54 @@
+#include "processing/acq_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/newlines.h"
+#include "processing/sequence_number.h"
+
+namespace acqsort {
+namespace {
+
+std::vector<std::string> SortedLines(std::string_view text, int32_t first, int32_t last) {
+  SeqTable table(first, last);
+  FileAcqLines(text, table);
+  std::vector<std::string> lines;
+  EXPECT_TRUE(table.ForEachLine(text.data(), [&](size_t offset) {
+    lines.emplace_back(AcqLineAt(text, offset));
+    return true;
+  }));
+  return lines;
+}
+
+TEST(AcqLinesTest, SplitsAtLfAndDropsOnlyTheCrOfACrLfPair) {
+  const std::string text = "000003;c\r\r\n000001;a\rb\n\r\n000002;b\r\n000004;last\r";
+  EXPECT_EQ(SortedLines(text, 1, 9),
+            (std::vector<std::string>{"000001;a\rb", "000002;b", "000003;c\r", "000004;last\r"}));
+}
+
+TEST(AcqLinesTest, ReadingRawTextEqualsReadingItAfterNewlineTranslation) {
+  // The sort reads raw bytes. A reader that first turns CR LF into LF and then splits at LF
+  // (the usual text-mode reading) must find the same lines under the same numbers.
+  const std::string raw =
+      "5\r\n\r\n  \r\n3 x\r\r\n\r7\n1\r2\n\n-4\r\n000002 two\r\n12\r\n9999999 nine\n\r";
+  std::string translated = raw;
+  translated.resize(CompactCrLf(translated.data(), translated.size()));
+  std::map<int32_t, std::string> byNumber;
+  for (size_t start = 0; start < translated.size();) {
+    size_t lf = translated.find('\n', start);
+    size_t end = lf == std::string::npos ? translated.size() : lf;
+    std::string line = translated.substr(start, end - start);
+    int32_t seq = SequenceNumberOf(translated.substr(start, end - start + 1));
+    if (seq >= 1) byNumber[seq] = line;
+    start = end + 1;
+  }
+  std::vector<std::string> expected;
+  for (const auto& entry : byNumber) expected.push_back(entry.second);
+  EXPECT_EQ(SortedLines(raw, -100, 999999), expected);
+}
+
+}  // namespace
+}  // namespace acqsort
