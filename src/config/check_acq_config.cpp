@@ -33,12 +33,16 @@ bool IsAbsolute(std::string_view name) {
   return driveLetter && name[1] == ':';
 }
 
+// "..", and any longer run of dots alone, which Windows may read as a step up too.
 bool HasParentStep(std::string_view name) {
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = start;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
-    if (name.substr(start, end - start) == "..") return true;
+    std::string_view component = name.substr(start, end - start);
+    if (component.size() >= 2 && component.find_first_not_of('.') == std::string_view::npos) {
+      return true;
+    }
     start = end + 1;
   }
   return false;

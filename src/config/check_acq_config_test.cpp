@@ -13,7 +13,7 @@ AcqConfig WithName(const std::string& name) {
 }
 
 TEST(CheckAcqConfigTest, AcceptsPlainNamesInsideTheAcqFolder) {
-  for (const char* name : {"data.txt", "abcd", "sub\\data.txt", "sub/data.txt", "a..b.txt",
+  for (const char* name : {"data.txt", "abcd", "sub\\data.txt", "sub/data.txt", "a..b.txt", "data../x.txt",
                            "long name with blanks.txt"}) {
     EXPECT_EQ(CheckAcqConfig(WithName(name)), "") << name;
   }
@@ -32,6 +32,7 @@ TEST(CheckAcqConfigTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
       {WithName("C:data.txt"), "absolute path"},
       {WithName("..\\data.txt"), "steps out of the ACQ folder"},
       {WithName("sub/../../data.txt"), "steps out of the ACQ folder"},
+      {WithName("sub\\...\\data.txt"), "steps out of the ACQ folder"},
       {WithName("da|ta.txt"), "a character that file names can't hold"},
       {WithName("data?.txt"), "a character that file names can't hold"},
       {WithName("data\t.txt"), "\"data\\x09.txt\""},
