@@ -119,11 +119,6 @@ Result<InputFile> InputFile::Open(const std::string& path) {
   return InputFile(path, handle);
 }
 
-InputFile::InputFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)) {}
-
 InputFile::~InputFile() {
   if (handle_ >= 0) ::close(handle_);
 }
@@ -151,18 +146,6 @@ Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
     }
   }
 }
-
-ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, int handle)
-    : target_(std::move(target)), temporaryPath_(std::move(temporaryPath)), handle_(handle) {}
-
-ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
-    : target_(std::move(other.target_)),
-      temporaryPath_(std::move(other.temporaryPath_)),
-      handle_(std::exchange(other.handle_, -1)) {
-  other.temporaryPath_.clear();
-}
-
-ReplacementFile::~ReplacementFile() { Discard(); }
 
 void ReplacementFile::Discard() {
   if (handle_ >= 0) ::close(handle_);
