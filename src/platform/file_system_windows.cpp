@@ -197,10 +197,9 @@ Outcome ReplacementFile::Commit(Durability durability) {
     Discard();
     return Failure{target_, Reason("can't be replaced", EISDIR)};
   }
-  // Write-through makes the rename itself durable before the call returns.
-  DWORD flags = MOVEFILE_REPLACE_EXISTING;
-  if (durability == Durability::kStableFirst) flags |= MOVEFILE_WRITE_THROUGH;
-  if (!MoveFileExW(NativePath(temporaryPath_).c_str(), nativeTarget.c_str(), flags)) {
+  // Write-through: the call returns only once the rename itself is on disk.
+  if (!MoveFileExW(NativePath(temporaryPath_).c_str(), nativeTarget.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     int error = ErrnoFromSystemError(GetLastError());
     Discard();
     return Failure{target_, Reason("can't be replaced", error)};
