@@ -11,10 +11,14 @@ Outcome PathRemover::Remove(const std::string& path) const { return RemovePath(p
 void RemoveInfParts(const AcqConfig& config, Console& console, const PathRemover& remover) {
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     if (!remover.Exists(*path)) continue;
-    if (remover.Remove(*path).ok()) {
-      console.Report({"* ", *path, " file has been deleted. "});
-    } else if (remover.Exists(*path)) {
+    // The file is reported deleted only once it is seen to be gone: some file systems accept
+    // a removal and keep the file (Windows defers it while the file is open elsewhere, Wine
+    // while the file is immutable underneath).
+    const bool removed = remover.Remove(*path).ok();
+    if (remover.Exists(*path)) {
       console.Report({"* Error:", *path, "  can't be deleted. "});
+    } else if (removed) {
+      console.Report({"* ", *path, " file has been deleted. "});
     }
     // Otherwise another run removed it in between: it is gone, as if it had never been here.
   }

@@ -15,8 +15,11 @@ namespace {
 class FakeRemover : public PathRemover {
  public:
   FakeRemover(std::set<std::string> present, std::set<std::string> stuck,
-              std::set<std::string> vanishing)
-      : present_(std::move(present)), stuck_(std::move(stuck)), vanishing_(std::move(vanishing)) {}
+              std::set<std::string> vanishing, std::set<std::string> lingering = {})
+      : present_(std::move(present)),
+        stuck_(std::move(stuck)),
+        vanishing_(std::move(vanishing)),
+        lingering_(std::move(lingering)) {}
 
   bool Exists(const std::string& path) const override { return present_.count(path) > 0; }
   Outcome Remove(const std::string& path) const override {
@@ -27,6 +30,7 @@ class FakeRemover : public PathRemover {
       present_.erase(path);
       return Failure{path, "can't be removed: No such file or directory"};
     }
+    if (lingering_.count(path) > 0) return {};  // accepted, but the file stays
     present_.erase(path);
     return {};
   }
@@ -34,6 +38,7 @@ class FakeRemover : public PathRemover {
   mutable std::set<std::string> present_;
   std::set<std::string> stuck_;
   std::set<std::string> vanishing_;
+  std::set<std::string> lingering_;
   mutable std::vector<std::string> attempts_;
 };
 
@@ -75,6 +80,15 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
     EXPECT_EQ(remover.present_.size(), c.stuck.size()) << "only stuck parts remain";
     EXPECT_EQ(remover.attempts_.size(), c.present.size()) << "absent parts are not touched";
   }
+}
+
+TEST(RemoveInfPartsTest, AnAcceptedRemovalThatLeavesTheFileIsAFailure) {
+  FakeRemover remover({"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt"}, {}, {}, {"ACQ\\dataINF1.txt"});
+  RecordingConsole console;
+  RemoveInfParts(kConfig, console, remover);
+  EXPECT_EQ(console.text(),
+            "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"
+            "* ACQ\\dataINF2.txt file has been deleted. \n");
 }
 
 TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
