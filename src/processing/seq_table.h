@@ -8,6 +8,9 @@
 
 namespace acqsort {
 
+// One entry of the table: where its line starts in the text, plus one; 0 while empty.
+using SeqSlot = size_t;
+
 // Files lines under their sequence numbers by direct addressing: one slot for each number
 // that can be written, from max(first, 1) to min(last, 999999), whatever the bounds; a
 // range that holds no such number gives an empty table. A slot remembers where its line
@@ -44,7 +47,7 @@ class SeqTable {
  private:
   int32_t lowest_;
   int32_t highest_;
-  std::vector<size_t> slots_;  // the line's offset plus one; 0 for an empty slot
+  std::vector<SeqSlot> slots_;
 };
 
 }  // namespace acqsort
