@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "common/prefetch.h"
@@ -15,6 +17,10 @@ using SeqSlot = size_t;
 // that can be written, from max(first, 1) to min(last, 999999), whatever the bounds; a
 // range that holds no such number gives an empty table. A slot remembers where its line
 // starts in the text, so that no line is copied.
+//
+// The slots come zero-filled from the system, which hands out untouched pages for free,
+// and a bit for each block of 64 slots tells whether any of them is filled: a short file
+// costs little whatever the range.
 class SeqTable {
  public:
   SeqTable(int32_t firstSeq, int32_t lastSeq);
@@ -23,31 +29,47 @@ class SeqTable {
   // same number. Numbers without a slot are ignored.
   void File(int32_t seq, size_t offset) {
     if (seq < lowest_ || seq > highest_) return;
-    slots_[static_cast<size_t>(seq - lowest_)] = offset + 1;
+    const size_t index = static_cast<size_t>(seq - lowest_);
+    slots_[index] = offset + 1;
+    occupiedBlocks_[index / (kBlock * 64)] |= uint64_t{1} << (index / kBlock % 64);
   }
 
-  // Calls `visit(offset)` for each filled slot in ascending order of numbers. The lines lie
-  // scattered over `text`: asking for a line a few slots ahead hides most of the wait for
-  // memory, which otherwise dominates the whole sort.
+  // Calls `visit(offset)` for each filled slot in ascending order of numbers; stops when
+  // `visit` returns false. The lines lie scattered over `text`: asking for a line a few
+  // slots ahead hides most of the wait for memory, which otherwise dominates the sort.
   template <typename Visit>
   bool ForEachLine(const char* text, Visit visit) const {
     constexpr size_t kLookahead = 16;
-    const size_t count = slots_.size();
-    for (size_t i = 0; i < count; ++i) {
-      if (i + kLookahead < count && slots_[i + kLookahead] != 0) {
-        PrefetchForReading(text + slots_[i + kLookahead] - 1);
+    for (size_t word = 0; word < occupiedBlocks_.size(); ++word) {
+      for (uint64_t bits = occupiedBlocks_[word]; bits != 0; bits &= bits - 1) {
+        const size_t begin = (word * 64 + LowestBit(bits)) * kBlock;
+        const size_t end = begin + kBlock < count_ ? begin + kBlock : count_;
+        for (size_t i = begin; i < end; ++i) {
+          if (i + kLookahead < count_ && slots_[i + kLookahead] != 0) {
+            PrefetchForReading(text + slots_[i + kLookahead] - 1);
+          }
+          if (slots_[i] != 0 && !visit(slots_[i] - 1)) return false;
+        }
       }
-      if (slots_[i] != 0 && !visit(slots_[i] - 1)) return false;
     }
     return true;
   }
 
-  size_t slotCount() const { return slots_.size(); }
+  size_t slotCount() const { return count_; }
 
  private:
+  static constexpr size_t kBlock = 64;
+  static size_t LowestBit(uint64_t bits);
+
+  struct FreeSlots {
+    void operator()(SeqSlot* slots) const { std::free(slots); }
+  };
+
   int32_t lowest_;
   int32_t highest_;
-  std::vector<SeqSlot> slots_;
+  size_t count_ = 0;
+  std::unique_ptr<SeqSlot[], FreeSlots> slots_;
+  std::vector<uint64_t> occupiedBlocks_;  // bit b of word w: block 64 * w + b holds a line
 };
 
 }  // namespace acqsort

@@ -31,6 +31,32 @@ TEST(SeqTableTest, GivesLinesInAscendingOrderWithTheLastOneFiledForANumber) {
   EXPECT_EQ(Offsets(table), (std::vector<size_t>{0, 31, 50}));
 }
 
+TEST(SeqTableTest, FindsLinesAtTheEdgesOfItsBlocks) {
+  // Slots are skipped a block of 64 at a time, and 64 blocks share a word of bits.
+  const std::vector<int32_t> numbers = {1,    2,    64,   65,   66,   128,  4095, 4096,
+                                        4097, 4160, 4161, 8192, 8193, 999935, 999998, 999999};
+  for (int32_t first : {1, 2, 60, 4000}) {
+    SeqTable table(first, 999999);
+    std::vector<size_t> expected;
+    for (size_t i = numbers.size(); i-- > 0;) table.File(numbers[i], i);
+    for (size_t i = 0; i < numbers.size(); ++i) {
+      if (numbers[i] >= first) expected.push_back(i);
+    }
+    EXPECT_EQ(Offsets(table), expected) << "first " << first;
+  }
+}
+
+TEST(SeqTableTest, StopsWhenTheVisitorSaysSo) {
+  SeqTable table(1, 9);
+  for (int32_t seq = 1; seq <= 9; ++seq) table.File(seq, static_cast<size_t>(seq));
+  std::vector<size_t> seen;
+  EXPECT_FALSE(table.ForEachLine("0123456789", [&](size_t offset) {
+    seen.push_back(offset);
+    return offset < 3;
+  }));
+  EXPECT_EQ(seen, (std::vector<size_t>{1, 2, 3}));
+}
+
 TEST(SeqTableTest, CoversOnlyNumbersThatCanBeWritten) {
   struct Case {
     int32_t first;
