@@ -1,10 +1,27 @@
 // The parts of the file layer that are the same on every platform.
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/file_system_detail.h"
 
 namespace acqsort {
+
+namespace detail {
+
+std::string Reason(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
+}
+
+}  // namespace detail
+
+Result<InputFile> InputFile::Open(const std::string& path) {
+  int handle = detail::OpenForReading(path);
+  if (handle < 0) return Failure{path, detail::Reason("can't be opened", errno)};
+  return InputFile(path, handle);
+}
 
 InputFile::InputFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
 

@@ -11,8 +11,12 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/file_system_detail.h"
 
 namespace acqsort {
+
+using detail::OpenForReading;
+using detail::Reason;
 
 const char* const kTemporarySuffix = ".acqsort-tmp";
 
@@ -24,10 +28,6 @@ std::string NativePath(const std::string& path) {
     if (c == '\\') c = '/';
   }
   return native;
-}
-
-std::string Reason(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
 }
 
 // Reads are retried on EINTR, and a short write is continued.
@@ -52,6 +52,18 @@ bool WriteAll(int handle, const char* data, size_t size) {
   return true;
 }
 
+
+std::string DirectoryOf(const std::string& nativePath) {
+  size_t slash = nativePath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return nativePath.substr(0, slash);
+}
+
+}  // namespace
+
+namespace detail {
+
 int OpenForReading(const std::string& path) {
   int handle;
   do {
@@ -74,14 +86,7 @@ int OpenForReading(const std::string& path) {
   return handle;
 }
 
-std::string DirectoryOf(const std::string& nativePath) {
-  size_t slash = nativePath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return nativePath.substr(0, slash);
-}
-
-}  // namespace
+}  // namespace detail
 
 Result<std::string> ReadWholeFile(const std::string& path) {
   int handle = OpenForReading(path);
@@ -111,12 +116,6 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   ::close(handle);
   content.resize(filled);
   return content;
-}
-
-Result<InputFile> InputFile::Open(const std::string& path) {
-  int handle = OpenForReading(path);
-  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
-  return InputFile(path, handle);
 }
 
 InputFile::~InputFile() {

@@ -18,8 +18,12 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/file_system_detail.h"
 
 namespace acqsort {
+
+using detail::OpenForReading;
+using detail::Reason;
 
 const char* const kTemporarySuffix = ".acqsort-tmp";
 
@@ -39,10 +43,6 @@ std::wstring NativePath(const std::string& path) {
   MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), size,
                       wide.data(), wideSize);
   return wide;
-}
-
-std::string Reason(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
 }
 
 // The errno value that the C runtime would give for a system error code.
@@ -74,6 +74,14 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+
+// _read and _write take at most INT_MAX bytes at a time.
+constexpr size_t kLargestTransfer = size_t{1} << 30;
+
+}  // namespace
+
+namespace detail {
+
 int OpenForReading(const std::string& path) {
   std::wstring native = NativePath(path);
   // A folder is no data file; say so in the same words as elsewhere.
@@ -87,10 +95,7 @@ int OpenForReading(const std::string& path) {
   return errno == 0 ? handle : -1;
 }
 
-// _read and _write take at most INT_MAX bytes at a time.
-constexpr size_t kLargestTransfer = size_t{1} << 30;
-
-}  // namespace
+}  // namespace detail
 
 Result<std::string> ReadWholeFile(const std::string& path) {
   int handle = OpenForReading(path);
@@ -119,12 +124,6 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   _close(handle);
   content.resize(filled);
   return content;
-}
-
-Result<InputFile> InputFile::Open(const std::string& path) {
-  int handle = OpenForReading(path);
-  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
-  return InputFile(path, handle);
 }
 
 InputFile::~InputFile() {

@@ -17,11 +17,15 @@ TextOutput::TextOutput(ReplacementFile file, size_t bufferSize)
   buffer_.reserve(bufferSize + 2);
 }
 
-Outcome TextOutput::FlushIfFull() {
-  if (buffer_.size() < bufferSize_) return {};
+Outcome TextOutput::Flush() {
   Outcome written = file_.Write(buffer_.data(), buffer_.size());
   buffer_.clear();
   return written;
+}
+
+Outcome TextOutput::FlushIfFull() {
+  if (buffer_.size() < bufferSize_) return {};
+  return Flush();
 }
 
 Outcome TextOutput::Write(std::string_view text) {
@@ -38,8 +42,8 @@ Outcome TextOutput::Write(std::string_view text) {
 
 Outcome TextOutput::WriteLine(std::string_view line) {
   if (line.size() >= bufferSize_) {
-    Outcome flushed = file_.Write(buffer_.data(), buffer_.size());
-    buffer_.clear();
+    // A line longer than the buffer goes straight to the file, after what is buffered.
+    Outcome flushed = Flush();
     if (!flushed.ok()) return flushed;
     flushed = file_.Write(line.data(), line.size());
     if (!flushed.ok()) return flushed;
@@ -51,8 +55,7 @@ Outcome TextOutput::WriteLine(std::string_view line) {
 }
 
 Outcome TextOutput::Commit(Durability durability) {
-  Outcome written = file_.Write(buffer_.data(), buffer_.size());
-  buffer_.clear();
+  Outcome written = Flush();
   if (!written.ok()) return written;
   return file_.Commit(durability);
 }

@@ -25,6 +25,7 @@ class TextOutput {
 
  private:
   TextOutput(ReplacementFile file, size_t bufferSize);
+  Outcome Flush();
   Outcome FlushIfFull();
   ReplacementFile file_;
   std::string buffer_;
