@@ -13,8 +13,9 @@ AcqConfig WithName(const std::string& name) {
 }
 
 TEST(CheckAcqConfigTest, AcceptsPlainNamesInsideTheAcqFolder) {
-  for (const char* name : {"data.txt", "abcd", "sub\\data.txt", "sub/data.txt", "a..b.txt", "data../x.txt",
-                           "long name with blanks.txt"}) {
+  for (const char* name : {"data.txt", "abcd", "sub\\data.txt", "sub/data.txt", "a..b.txt", ".data.txt", "sub\\.hidden\\data.txt",
+                           "long name with blanks.txt", "COM.txt", "COM10.txt", "CONSOLE.txt", "NULL.txt",
+                           "xCON.txt", "nul_data.txt", "Gr\xC3\xB6\xC3\x9F" "e"}) {
     EXPECT_EQ(CheckAcqConfig(WithName(name)), "") << name;
   }
 }
@@ -32,7 +33,25 @@ TEST(CheckAcqConfigTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
       {WithName("C:data.txt"), "absolute path"},
       {WithName("..\\data.txt"), "steps out of the ACQ folder"},
       {WithName("sub/../../data.txt"), "steps out of the ACQ folder"},
-      {WithName("sub\\...\\data.txt"), "steps out of the ACQ folder"},
+      {WithName("sub\\...\\data.txt"), "its part \"...\" ends in a dot, which Windows drops"},
+      {WithName("data../x.txt"), "its part \"data..\" ends in a dot"},
+      {WithName("data.txt."), "its part \"data.txt.\" ends in a dot"},
+      {WithName("sub.\\data.txt"), "its part \"sub.\" ends in a dot"},
+      {WithName("sub \\data.txt"), "its part \"sub \" ends in a blank, which Windows drops"},
+      {WithName("data.txt "), "ends in a blank, which Windows drops (is there a blank before the closing quote?)"},
+      {WithName("NUL.txt"), "\"NUL\" is a name that Windows keeps for a device"},
+      {WithName("con"), "shorter than four characters"},
+      {WithName("CON.txt"), "\"CON\" is a name that Windows keeps for a device"},
+      {WithName("aux .tar.gz"), "\"aux\" is a name that Windows keeps for a device"},
+      {WithName("Com7.log"), "\"Com7\" is a name that Windows keeps for a device"},
+      {WithName("LPT0.dat"), "\"LPT0\" is a name that Windows keeps for a device"},
+      {WithName("conin$.txt"), "\"conin$\" is a name that Windows keeps for a device"},
+      {WithName("CONOUT$.x"), "\"CONOUT$\" is a name that Windows keeps for a device"},
+      {WithName("COM\xC2\xB9.txt"), "is a name that Windows keeps for a device"},
+      {WithName("LPT\xB3.txt"), "is a name that Windows keeps for a device"},
+      {WithName("nul\\data.txt"), "\"nul\" is a name that Windows keeps for a device"},
+      {WithName("PN.tx"), "which makes the sorted file \"ACQ\\PRN.tx\": \"PRN\" is a name that Windows keeps for a device"},
+      {WithName("\xC3\xA4" "bc"), "shorter than four characters"},
       {WithName("da|ta.txt"), "a character that file names can't hold"},
       {WithName("data?.txt"), "a character that file names can't hold"},
       {WithName("data\t.txt"), "\"data\\x09.txt\""},

@@ -1,7 +1,5 @@
 #include "platform/console.h"
 
-#include <cstdio>
-
 namespace acqsort {
 
 void Console::Report(std::initializer_list<std::string_view> pieces) {
@@ -10,11 +8,9 @@ void Console::Report(std::initializer_list<std::string_view> pieces) {
   WriteLine(line);
 }
 
-void StandardOutput::WriteLine(std::string_view line) {
-  // Standard output stays in text mode, so the newline is the platform's own.
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+Outcome StandardOutput::Delivered() const {
+  if (lostReason_.empty()) return {};
+  return Failure{"standard output", lostReason_};
 }
 
 void RecordingConsole::WriteLine(std::string_view line) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace acqsort {
 
 // Where the report lines go. Each line is a run of text pieces with nothing added between
@@ -13,15 +15,29 @@ class Console {
  public:
   virtual ~Console() = default;
   virtual void WriteLine(std::string_view line) = 0;
-
   void Report(std::initializer_list<std::string_view> pieces);
 };
 
-// Standard output, with the platform's own newline.
+// Standard output, with the platform's own newline; on a Windows console, names show in
+// their own characters. A write that fails (a full device, a reader that quit early) never
+// stops the run: the failure is kept for Delivered(), and the run goes on to its end. A
+// process without any standard output has nobody to tell, which is no failure.
 class StandardOutput : public Console {
  public:
+  StandardOutput();
   void WriteLine(std::string_view line) override;
+
+  // Whether every line reached standard output; the failure names "standard output".
+  Outcome Delivered() const;
+
+ private:
+  std::string lostReason_;  // why a line could not be written; empty while none failed
+  bool absent_ = false;     // there is no standard output at all
 };
+
+// Writes `line` and a newline to standard error, for the one message that has nowhere else
+// to go.
+void WriteToStandardError(std::string_view line);
 
 // Keeps what was written, for tests and for callers that want the text.
 class RecordingConsole : public Console {

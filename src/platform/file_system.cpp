@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -9,26 +10,82 @@
 
 namespace acqsort {
 
+const char* const kTemporarySuffix = ".acqsort-tmp";
+
 namespace detail {
 
 std::string Reason(const char* what, int error) {
   return std::string(what) + ": " + std::strerror(error);
 }
 
+std::string NotARegularFileReason(const char* what) {
+  return std::string(what) + ": not a regular file (a pipe, a device or a socket)";
+}
+
+std::string TemporaryPathFor(const std::string& target, unsigned attempt) {
+  const size_t separator = target.find_last_of("\\/");
+  const std::string folder = separator == std::string::npos ? "" : target.substr(0, separator + 1);
+  return folder + std::to_string(ProcessId()) + "-" + std::to_string(attempt) + kTemporarySuffix;
+}
+
 }  // namespace detail
 
 Result<InputFile> InputFile::Open(const std::string& path) {
-  int handle = detail::OpenForReading(path);
-  if (handle < 0) return Failure{path, detail::Reason("can't be opened", errno)};
-  return InputFile(path, handle);
+  Result<intptr_t> handle = detail::OpenRegularForReading(path);
+  if (!handle.ok()) return handle.failure();
+  return InputFile(path, handle.value());
 }
 
-InputFile::InputFile(std::string path, int handle) : path_(std::move(path)), handle_(handle) {}
+InputFile::InputFile(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)) {}
+    : path_(std::move(other.path_)),
+      handle_(std::exchange(other.handle_, -1)),
+      bytesRead_(other.bytesRead_) {}
 
-ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, int handle)
+InputFile::~InputFile() {
+  if (handle_ != -1) detail::Close(handle_);
+}
+
+Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
+  Result<size_t> read = detail::ReadSome(handle_, path_, buffer, capacity);
+  if (read.ok()) bytesRead_ += read.value();
+  return read;
+}
+
+Result<FileIdentity> InputFile::IdentityOfWhatWasRead() const {
+  Result<FileIdentity> identity = detail::IdentityOf(handle_, path_);
+  if (identity.ok()) identity.value().size = bytesRead_;
+  return identity;
+}
+
+Result<std::string> ReadWholeFile(const std::string& path) {
+  Result<InputFile> file = InputFile::Open(path);
+  if (!file.ok()) return file.failure();
+  std::string content;
+  try {
+    // Read into the space the file's size promises; past it, through a small probe, so
+    // that a file of the promised size costs no extra memory.
+    content.resize(static_cast<size_t>(detail::CurrentSize(file.value().handle_)));
+    size_t filled = 0;
+    char probe[65536];
+    for (;;) {
+      const bool full = filled == content.size();
+      Result<size_t> read = full ? file.value().Read(probe, sizeof probe)
+                                 : file.value().Read(&content[filled], content.size() - filled);
+      if (!read.ok()) return read.failure();
+      if (read.value() == 0) break;
+      if (full) content.append(probe, read.value());
+      filled += read.value();
+    }
+    content.resize(filled);
+  } catch (const std::bad_alloc&) {
+    return Failure{path, detail::Reason("can't be read", ENOMEM)};
+  }
+  return content;
+}
+
+ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle)
     : target_(std::move(target)), temporaryPath_(std::move(temporaryPath)), handle_(handle) {}
 
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept

@@ -6,17 +6,33 @@
 // writes the same bytes.
 
 #include <cstddef>
-#include <memory>
+#include <cstdint>
 #include <string>
 
 #include "platform/failure.h"
 
 namespace acqsort {
 
-// The whole content of a file, read in one go.
+// The whole content of a regular file, read in one go.
 Result<std::string> ReadWholeFile(const std::string& path);
 
-// A file opened for reading only.
+// What tells whether a file still holds what was read from it: its size and, where the
+// platform gives them, its identity on the volume and its modification time.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  int64_t modified = 0;  // in the platform's own unit
+  uint64_t size = 0;
+
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index && modified == other.modified &&
+           size == other.size;
+  }
+  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
+// A regular file opened for reading only. Opening never waits: a pipe, a device or a socket
+// is refused at once, and so is a folder.
 class InputFile {
  public:
   static Result<InputFile> Open(const std::string& path);
@@ -27,20 +43,28 @@ class InputFile {
   // Reads up to `capacity` bytes; 0 means the end of the file.
   Result<size_t> Read(char* buffer, size_t capacity);
 
+  // The file as it is now, with the size of what was read through this object: compared
+  // later with the file on disk, it tells whether the file holds exactly what was read.
+  Result<FileIdentity> IdentityOfWhatWasRead() const;
+
  private:
-  InputFile(std::string path, int handle);
+  friend Result<std::string> ReadWholeFile(const std::string& path);
+  InputFile(std::string path, intptr_t handle);
   std::string path_;
-  int handle_;
+  intptr_t handle_;
+  uint64_t bytesRead_ = 0;
 };
 
 enum class Durability {
   kCached,      // the rename may reach the disk before the data after a power loss
-  kStableFirst  // the data reaches stable storage before the file is renamed into place
+  kStableFirst  // the data, then the rename, reach stable storage before Commit() returns
 };
 
-// A file written under a temporary name beside `target` and renamed over it only by
-// Commit(): until then the target keeps its old content. Dropped without Commit(), the
-// temporary file is removed.
+// A file written under a temporary name in the folder of `target` and renamed over it only
+// by Commit(): until then the target keeps its old content. Dropped without Commit(), the
+// temporary file is removed. A target that exists and may not be written is refused by
+// Create(); a target that is a symbolic link is replaced by a regular file, so the file the
+// link points to is never written. The new file gets the permission bits of the old one.
 class ReplacementFile {
  public:
   static Result<ReplacementFile> Create(const std::string& target);
@@ -55,11 +79,11 @@ class ReplacementFile {
   const std::string& temporaryPath() const { return temporaryPath_; }
 
  private:
-  ReplacementFile(std::string target, std::string temporaryPath, int handle);
+  ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle);
   void Discard();
   std::string target_;
   std::string temporaryPath_;
-  int handle_;
+  intptr_t handle_;
 };
 
 // The temporary files of this tool end with this, so that they can be recognised.
@@ -71,7 +95,15 @@ inline constexpr int kTemporaryNameAttempts = 1000;
 // Whether anything exists at `path` (no access right is asked for).
 bool PathExists(const std::string& path);
 
-// Removes the file at `path`.
-Outcome RemovePath(const std::string& path);
+enum class Removal {
+  kRemoved,  // the file was there and is gone now
+  kAbsent,   // there was no file (another run may have removed it meanwhile)
+  kKept      // the file is still there: it changed since it was read, or it can't be removed
+};
+
+// Removes the file at `path` only if it still is the file that `expected` describes, and
+// says kRemoved only once the file is seen to be gone. A symbolic link is compared by the
+// file it points to, and only the link is removed.
+Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected);
 
 }  // namespace acqsort

@@ -2,7 +2,11 @@
 
 // What the platform files of the file layer share; not for use outside the layer.
 
+#include <cstdint>
 #include <string>
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace acqsort::detail {
 
@@ -10,8 +14,29 @@ namespace acqsort::detail {
 // same words on every platform.
 std::string Reason(const char* what, int error);
 
-// Opens `path` for reading only. Returns -1 with errno set on failure; a folder fails
-// with EISDIR, since it is no data file.
-int OpenForReading(const std::string& path);
+// The reason given for a pipe, a device or a socket where a data file belongs.
+std::string NotARegularFileReason(const char* what);
+
+// Opens the regular file at `path` for reading only, without ever waiting for a writer;
+// a folder fails with EISDIR's text, any other kind of file with NotARegularFileReason.
+Result<intptr_t> OpenRegularForReading(const std::string& path);
+
+// Reads up to `capacity` bytes into `buffer`; 0 means the end of the file.
+Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity);
+
+// The size the file has now, or 0 when the platform can't tell.
+uint64_t CurrentSize(intptr_t handle);
+
+// The identity of the open file, with its size as the platform reports it.
+Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path);
+
+void Close(intptr_t handle);
+
+// A short name for the `attempt`-th temporary file of this process in the folder of
+// `target`: it does not grow with the target's name, and it ends in kTemporarySuffix.
+std::string TemporaryPathFor(const std::string& target, unsigned attempt);
+
+// This process's id, which keeps the temporary names of concurrent runs apart.
+unsigned long ProcessId();
 
 }  // namespace acqsort::detail

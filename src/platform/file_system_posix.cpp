@@ -15,10 +15,7 @@
 
 namespace acqsort {
 
-using detail::OpenForReading;
 using detail::Reason;
-
-const char* const kTemporarySuffix = ".acqsort-tmp";
 
 namespace {
 
@@ -30,18 +27,11 @@ std::string NativePath(const std::string& path) {
   return native;
 }
 
-// Reads are retried on EINTR, and a short write is continued.
-ssize_t ReadSome(int handle, char* buffer, size_t capacity) {
-  ssize_t n;
-  do {
-    n = ::read(handle, buffer, capacity);
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
-bool WriteAll(int handle, const char* data, size_t size) {
+bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
-    ssize_t n = ::write(handle, data, size);
+    ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -52,7 +42,6 @@ bool WriteAll(int handle, const char* data, size_t size) {
   return true;
 }
 
-
 std::string DirectoryOf(const std::string& nativePath) {
   size_t slash = nativePath.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -60,86 +49,107 @@ std::string DirectoryOf(const std::string& nativePath) {
   return nativePath.substr(0, slash);
 }
 
+// Syncs the folder that holds the new name. A file system that can't sync a folder (some
+// FUSE and network file systems answer EINVAL or ENOTSUP) has nothing more to give: the
+// file's own data was synced before the rename.
+int SyncDirectory(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  if (error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP) return 0;
+  return error;
+}
+
+FileIdentity IdentityFromStat(const struct stat& info) {
+  FileIdentity identity;
+  identity.volume = static_cast<uint64_t>(info.st_dev);
+  identity.index = static_cast<uint64_t>(info.st_ino);
+  identity.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  identity.size = static_cast<uint64_t>(info.st_size);
+  return identity;
+}
+
 }  // namespace
 
 namespace detail {
 
-int OpenForReading(const std::string& path) {
-  int handle;
+unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+void Close(intptr_t handle) { ::close(Fd(handle)); }
+
+Result<intptr_t> OpenRegularForReading(const std::string& path) {
+  // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
+  int fd;
   do {
-    handle = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  } while (handle < 0 && errno == EINTR);
-  if (handle < 0) return -1;
-  // A directory opens fine on POSIX but is no data file.
+    fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Failure{path, Reason("can't be opened", errno)};
   struct stat info;
-  if (::fstat(handle, &info) != 0) {
-    int error = errno;
-    ::close(handle);
-    errno = error;
-    return -1;
+  std::string refusal;
+  if (::fstat(fd, &info) != 0) {
+    refusal = Reason("can't be opened", errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    refusal = Reason("can't be opened", EISDIR);
+  } else if (!S_ISREG(info.st_mode)) {
+    refusal = NotARegularFileReason("can't be opened");
+  } else {
+    // A regular file never blocks; reads go on as usual.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return static_cast<intptr_t>(fd);
   }
-  if (S_ISDIR(info.st_mode)) {
-    ::close(handle);
-    errno = EISDIR;
-    return -1;
-  }
-  return handle;
+  ::close(fd);
+  return Failure{path, refusal};
+}
+
+Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
+  ssize_t n;
+  do {
+    n = ::read(Fd(handle), buffer, capacity);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) return Failure{path, Reason("can't be read", errno)};
+  return static_cast<size_t>(n);
+}
+
+uint64_t CurrentSize(intptr_t handle) {
+  struct stat info;
+  if (::fstat(Fd(handle), &info) != 0 || info.st_size < 0) return 0;
+  return static_cast<uint64_t>(info.st_size);
+}
+
+Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
+  struct stat info;
+  if (::fstat(Fd(handle), &info) != 0) return Failure{path, Reason("can't be read", errno)};
+  return IdentityFromStat(info);
 }
 
 }  // namespace detail
 
-Result<std::string> ReadWholeFile(const std::string& path) {
-  int handle = OpenForReading(path);
-  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
-  struct stat info;
-  std::string content;
-  if (::fstat(handle, &info) == 0 && info.st_size > 0) {
-    content.resize(static_cast<size_t>(info.st_size));
-  }
-  size_t filled = 0;
-  char probe[65536];
-  for (;;) {
-    // Read into the space fstat promised; past it, through a small probe, so that a file
-    // of the promised size costs no extra memory.
-    bool full = filled == content.size();
-    ssize_t n = full ? ReadSome(handle, probe, sizeof probe)
-                     : ReadSome(handle, &content[filled], content.size() - filled);
-    if (n < 0) {
-      int error = errno;
-      ::close(handle);
-      return Failure{path, Reason("can't be read", error)};
-    }
-    if (n == 0) break;
-    if (full) content.append(probe, static_cast<size_t>(n));
-    filled += static_cast<size_t>(n);
-  }
-  ::close(handle);
-  content.resize(filled);
-  return content;
-}
-
-InputFile::~InputFile() {
-  if (handle_ >= 0) ::close(handle_);
-}
-
-Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
-  ssize_t n = ReadSome(handle_, buffer, capacity);
-  if (n < 0) return Failure{path_, Reason("can't be read", errno)};
-  return static_cast<size_t>(n);
-}
-
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
+  const std::string nativeTarget = NativePath(target);
+  // An existing target that may not be written is not replaced behind its owner's back.
+  // A symbolic link is not followed: the link itself is what gets replaced.
+  struct stat old;
+  const bool exists = ::lstat(nativeTarget.c_str(), &old) == 0;
+  if (exists && S_ISREG(old.st_mode) && ::access(nativeTarget.c_str(), W_OK) != 0 &&
+      errno != ENOENT) {
+    return Failure{target, Reason("can't be replaced", errno)};
+  }
   // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
   // A name left behind by a killed run whose id came back is skipped, not failed on.
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
-    std::string temporaryPath = NativePath(target) + "." + std::to_string(::getpid()) + "-" +
-                                std::to_string(counter++) + kTemporarySuffix;
-    int handle;
+    std::string temporaryPath = detail::TemporaryPathFor(target, counter++);
+    int fd;
     do {
-      handle = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (handle < 0 && errno == EINTR);
-    if (handle >= 0) return ReplacementFile(target, std::move(temporaryPath), handle);
+      fd = ::open(NativePath(temporaryPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+      // The new file keeps the old one's permission bits. A file system that keeps no
+      // modes (FAT through FUSE, some shares) refuses; the file is then as it creates it.
+      if (exists && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
+      return ReplacementFile(target, std::move(temporaryPath), fd);
+    }
     if (errno != EEXIST || attempt == kTemporaryNameAttempts) {
       return Failure{target, Reason("can't be created", errno)};
     }
@@ -147,15 +157,15 @@ Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
 }
 
 void ReplacementFile::Discard() {
-  if (handle_ >= 0) ::close(handle_);
+  if (handle_ != -1) ::close(Fd(handle_));
   handle_ = -1;
-  if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
+  if (!temporaryPath_.empty()) ::unlink(NativePath(temporaryPath_).c_str());
   temporaryPath_.clear();
 }
 
 Outcome ReplacementFile::Write(const char* data, size_t size) {
-  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
-  if (!WriteAll(handle_, data, size)) {
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  if (!WriteAll(Fd(handle_), data, size)) {
     int error = errno;
     Discard();
     return Failure{target_, Reason("can't be written", error)};
@@ -164,42 +174,49 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
 }
 
 Outcome ReplacementFile::Commit(Durability durability) {
-  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
-  if (durability == Durability::kStableFirst && ::fsync(handle_) != 0) {
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  if (durability == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
     int error = errno;
     Discard();
     return Failure{target_, Reason("can't be written to disk", error)};
   }
-  int handle = std::exchange(handle_, -1);
-  if (::close(handle) != 0) {
+  int fd = Fd(std::exchange(handle_, -1));
+  if (::close(fd) != 0) {
     int error = errno;
     Discard();
     return Failure{target_, Reason("can't be written", error)};
   }
   std::string nativeTarget = NativePath(target_);
-  if (::rename(temporaryPath_.c_str(), nativeTarget.c_str()) != 0) {
+  if (::rename(NativePath(temporaryPath_).c_str(), nativeTarget.c_str()) != 0) {
     int error = errno;
     Discard();
     return Failure{target_, Reason("can't be replaced", error)};
   }
   temporaryPath_.clear();
   if (durability == Durability::kStableFirst) {
-    // The rename itself lives in the directory: sync it so that the new name survives too.
-    int directory = ::open(DirectoryOf(nativeTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory < 0) return Failure{target_, Reason("can't be written to disk", errno)};
-    int synced = ::fsync(directory);
-    int error = errno;
-    ::close(directory);
-    if (synced != 0) return Failure{target_, Reason("can't be written to disk", error)};
+    // The rename itself lives in the folder: sync it so that the new name survives too.
+    int error = SyncDirectory(DirectoryOf(nativeTarget));
+    if (error != 0) return Failure{target_, Reason("can't be written to disk", error)};
   }
   return {};
 }
 
-bool PathExists(const std::string& path) { return ::access(NativePath(path).c_str(), F_OK) == 0; }
+bool PathExists(const std::string& path) {
+  struct stat info;
+  return ::lstat(NativePath(path).c_str(), &info) == 0;
+}
 
-Outcome RemovePath(const std::string& path) {
-  if (::remove(NativePath(path).c_str()) != 0) return Failure{path, Reason("can't be removed", errno)};
-  return {};
+Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected) {
+  const std::string native = NativePath(path);
+  struct stat info;
+  if (::stat(native.c_str(), &info) != 0) {
+    return PathExists(path) ? Removal::kKept : Removal::kAbsent;
+  }
+  if (IdentityFromStat(info) != expected) return Removal::kKept;
+  if (::unlink(native.c_str()) != 0 && errno == ENOENT) return Removal::kAbsent;
+  // Reported removed only once it is seen to be gone: a removal can be accepted while the
+  // file stays (an immutable file under some emulators).
+  return PathExists(path) ? Removal::kKept : Removal::kRemoved;
 }
 
 }  // namespace acqsort

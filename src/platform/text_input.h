@@ -21,6 +21,9 @@ class TextInput {
   // The next block of text; an empty block means the end of the file.
   Result<std::string_view> ReadBlock();
 
+  // The file as it is now, with the size of what was read from it.
+  Result<FileIdentity> IdentityOfWhatWasRead() const { return file_.IdentityOfWhatWasRead(); }
+
  private:
   TextInput(InputFile file, size_t blockSize);
   InputFile file_;

@@ -24,7 +24,7 @@ Outcome CopyPart(TextInput& part, TextOutput& output) {
 
 }  // namespace
 
-Outcome MergeInfParts(const AcqConfig& config, Console& console) {
+Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console) {
   std::vector<TextInput> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     Result<TextInput> part = TextInput::Open(*path);
@@ -34,16 +34,20 @@ Outcome MergeInfParts(const AcqConfig& config, Console& console) {
 
   Result<TextOutput> output = TextOutput::Create(config.infFile);
   if (!output.ok()) return output.failure();
+  MergedParts merged;
   for (size_t i = 0; i < parts.size(); ++i) {
     Outcome written = output.value().Write(kPartHeaders[i]);
     if (written.ok()) written = CopyPart(parts[i], output.value());
-    if (!written.ok()) return written;
+    if (!written.ok()) return written.failure();
+    Result<FileIdentity> identity = parts[i].IdentityOfWhatWasRead();
+    if (!identity.ok()) return identity.failure();
+    merged[i] = identity.value();
   }
   Outcome committed = output.value().Commit(Durability::kStableFirst);
-  if (!committed.ok()) return committed;
+  if (!committed.ok()) return committed.failure();
 
   console.Report({"* ", config.infAllLabel, " -> ", config.infFile});
-  return {};
+  return merged;
 }
 
 }  // namespace acqsort

@@ -5,22 +5,24 @@
 #include "config/acq_config.h"
 #include "platform/console.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
+#include "processing/merge_inf_parts.h"
 
 namespace acqsort {
 
-// The two file-system operations that the removal needs; tests put a double in their place.
+// The file-system operation that the removal needs; tests put a double in its place.
 class PathRemover {
  public:
   virtual ~PathRemover() = default;
-  virtual bool Exists(const std::string& path) const;
-  virtual Outcome Remove(const std::string& path) const;
+  virtual Removal Remove(const std::string& path, const FileIdentity& expected) const;
 };
 
-// Removes the three part files, in order, once the merge holds their content. A part that
-// does not exist is passed over without a word; each removal, or its failure, gets a line.
-// A failed removal leaves the file in place and does not stop the others; a part that
-// vanished meanwhile (another run removed it) counts as absent.
-void RemoveInfParts(const AcqConfig& config, Console& console,
+// Removes the three part files, in order, once the merge holds their content, each only
+// while it is still exactly what the merge read. A part that does not exist is passed over
+// without a word (another run may have removed it); each removal, or its failure, gets a
+// line. A part that changed since the merge, or that can't be removed, stays in place and
+// does not stop the others.
+void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console,
                     const PathRemover& remover = PathRemover());
 
 }  // namespace acqsort

@@ -2,101 +2,126 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "config/read_acq_config.h"
+#include "testing/scratch.h"
 
 namespace acqsort {
 namespace {
 
-// A file system in memory whose removals of chosen paths fail.
+// Answers each removal as told and records what was asked.
 class FakeRemover : public PathRemover {
  public:
-  FakeRemover(std::set<std::string> present, std::set<std::string> stuck,
-              std::set<std::string> vanishing, std::set<std::string> lingering = {})
-      : present_(std::move(present)),
-        stuck_(std::move(stuck)),
-        vanishing_(std::move(vanishing)),
-        lingering_(std::move(lingering)) {}
+  explicit FakeRemover(std::map<std::string, Removal> answers) : answers_(std::move(answers)) {}
 
-  bool Exists(const std::string& path) const override { return present_.count(path) > 0; }
-  Outcome Remove(const std::string& path) const override {
+  Removal Remove(const std::string& path, const FileIdentity&) const override {
     attempts_.push_back(path);
-    if (stuck_.count(path) > 0) return Failure{path, "can't be removed: busy"};
-    if (vanishing_.count(path) > 0) {
-      // Another run removes it just before this one can.
-      present_.erase(path);
-      return Failure{path, "can't be removed: No such file or directory"};
-    }
-    if (lingering_.count(path) > 0) return {};  // accepted, but the file stays
-    present_.erase(path);
-    return {};
+    auto answer = answers_.find(path);
+    return answer == answers_.end() ? Removal::kAbsent : answer->second;
   }
 
-  mutable std::set<std::string> present_;
-  std::set<std::string> stuck_;
-  std::set<std::string> vanishing_;
-  std::set<std::string> lingering_;
+  std::map<std::string, Removal> answers_;
   mutable std::vector<std::string> attempts_;
 };
 
 const AcqConfig kConfig = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n9\n").config;
 
 TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
+  const std::string p1 = "ACQ\\dataINF1.txt", p2 = "ACQ\\dataINF2.txt", p3 = "ACQ\\dataINF3.txt";
   struct Case {
-    std::set<std::string> present;
-    std::set<std::string> stuck;
-    std::set<std::string> vanishing;
+    std::map<std::string, Removal> answers;
     const char* report;
   };
   const Case cases[] = {
-      {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt", "ACQ\\dataINF3.txt"},
-       {},
-       {},
+      {{{p1, Removal::kRemoved}, {p2, Removal::kRemoved}, {p3, Removal::kRemoved}},
        "* ACQ\\dataINF1.txt file has been deleted. \n"
        "* ACQ\\dataINF2.txt file has been deleted. \n"
        "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt", "ACQ\\dataINF3.txt"},
-       {"ACQ\\dataINF2.txt"},
-       {},
+      {{{p1, Removal::kRemoved}, {p2, Removal::kKept}, {p3, Removal::kRemoved}},
        "* ACQ\\dataINF1.txt file has been deleted. \n"
        "* Error:ACQ\\dataINF2.txt  can't be deleted. \n"
        "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{"ACQ\\dataINF3.txt"}, {}, {}, "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{"ACQ\\dataINF1.txt"}, {"ACQ\\dataINF1.txt"}, {}, "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"},
-      {{"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt"},
-       {},
-       {"ACQ\\dataINF1.txt"},
-       "* ACQ\\dataINF2.txt file has been deleted. \n"},
-      {{}, {}, {}, ""},
+      {{{p3, Removal::kRemoved}}, "* ACQ\\dataINF3.txt file has been deleted. \n"},
+      {{{p1, Removal::kKept}}, "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"},
+      {{{p1, Removal::kAbsent}, {p2, Removal::kRemoved}}, "* ACQ\\dataINF2.txt file has been deleted. \n"},
+      {{}, ""},
   };
   for (const Case& c : cases) {
-    FakeRemover remover(c.present, c.stuck, c.vanishing);
+    FakeRemover remover(c.answers);
     RecordingConsole console;
-    RemoveInfParts(kConfig, console, remover);
+    RemoveInfParts(kConfig, MergedParts{}, console, remover);
     EXPECT_EQ(console.text(), c.report);
-    EXPECT_EQ(remover.present_.size(), c.stuck.size()) << "only stuck parts remain";
-    EXPECT_EQ(remover.attempts_.size(), c.present.size()) << "absent parts are not touched";
+    EXPECT_EQ(remover.attempts_, (std::vector<std::string>{p1, p2, p3})) << "every part, in order";
   }
-}
-
-TEST(RemoveInfPartsTest, AnAcceptedRemovalThatLeavesTheFileIsAFailure) {
-  FakeRemover remover({"ACQ\\dataINF1.txt", "ACQ\\dataINF2.txt"}, {}, {}, {"ACQ\\dataINF1.txt"});
-  RecordingConsole console;
-  RemoveInfParts(kConfig, console, remover);
-  EXPECT_EQ(console.text(),
-            "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"
-            "* ACQ\\dataINF2.txt file has been deleted. \n");
 }
 
 TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
   // The real file layer, in a working directory that holds no ACQ folder at all.
   RecordingConsole console;
   AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").config;
-  RemoveInfParts(config, console);
+  RemoveInfParts(config, MergedParts{}, console);
   EXPECT_EQ(console.text(), "");
+}
+
+// The real merge and removal on parts that another program touches in between: a part is
+// removed only while it is still exactly what the merge read.
+TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
+  struct Case {
+    const char* what;
+    void (*touch)(const std::string& path);
+  };
+  const Case cases[] = {
+      {"a record appended", [](const std::string& path) {
+         testing::WriteBytes(path, testing::ReadBytes(path) + "late record\r\n");
+       }},
+      {"truncated", [](const std::string& path) { testing::WriteBytes(path, ""); }},
+      {"rewritten with the same size", [](const std::string& path) {
+         std::string bytes = testing::ReadBytes(path);
+         bytes[0] = 'X';
+         testing::WriteBytes(path, bytes);
+         // Some file systems keep coarse times: make the change visible in any case.
+         std::filesystem::last_write_time(
+             path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+       }},
+      {"replaced by another file with the same content", [](const std::string& path) {
+         const std::string bytes = testing::ReadBytes(path);
+         const auto time = std::filesystem::last_write_time(path);
+         testing::WriteBytes(path + ".new", bytes);
+         std::filesystem::rename(path + ".new", path);
+         std::filesystem::last_write_time(path, time);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::ScratchDir dir;
+    AcqConfig config;
+    config.infFile = dir.Path("merged.txt");
+    config.inf1File = dir.Path("part1.txt");
+    config.inf2File = dir.Path("part2.txt");
+    config.inf3File = dir.Path("part3.txt");
+    config.infAllLabel = "parts";
+    for (const std::string* part : {&config.inf1File, &config.inf2File, &config.inf3File}) {
+      testing::WriteBytes(*part, "record of " + *part + "\r\n");
+    }
+    RecordingConsole console;
+    Result<MergedParts> merged = MergeInfParts(config, console);
+    ASSERT_TRUE(merged.ok()) << merged.failure().reason;
+    c.touch(config.inf2File);
+    const std::string touched = testing::ReadBytes(config.inf2File);
+
+    RemoveInfParts(config, merged.value(), console);
+    EXPECT_EQ(console.text(), "* parts -> " + config.infFile + "\n* " + config.inf1File +
+                                  " file has been deleted. \n* Error:" + config.inf2File +
+                                  "  can't be deleted. \n* " + config.inf3File +
+                                  " file has been deleted. \n");
+    EXPECT_EQ(testing::ReadBytes(config.inf2File), touched);
+    EXPECT_FALSE(std::filesystem::exists(config.inf1File));
+    EXPECT_FALSE(std::filesystem::exists(config.inf3File));
+  }
 }
 
 }  // namespace

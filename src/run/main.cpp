@@ -1,10 +1,22 @@
 // acqsort: sorts the ACQ file of the working directory by sequence number, merges its three
 // part files and removes them. Takes no arguments; any that are given are ignored.
 
+#include <string>
+
 #include "platform/console.h"
 #include "run/run_sort.h"
 
 int main() {
   acqsort::StandardOutput console;
-  return acqsort::RunSort(console);
+  const int status = acqsort::RunSort(console);
+  // The run did all of its work; if its report was lost, the caller must learn that the
+  // record of what was done (which parts were deleted) is gone.
+  const acqsort::Outcome delivered = console.Delivered();
+  if (!delivered.ok()) {
+    acqsort::WriteToStandardError("acqsort: the report of this run " + delivered.failure().reason +
+                                  " to " + delivered.failure().file +
+                                  "; the run went on to its end, but its record is lost");
+    return 1;
+  }
+  return status;
 }

@@ -25,10 +25,10 @@ int RunSort(Console& console) {
   Outcome sorted = SortAcqFile(config.value(), console);
   if (!sorted.ok()) return ReportFailure(console, sorted.failure());
 
-  Outcome merged = MergeInfParts(config.value(), console);
+  Result<MergedParts> merged = MergeInfParts(config.value(), console);
   if (!merged.ok()) return ReportFailure(console, merged.failure());
 
-  RemoveInfParts(config.value(), console);
+  RemoveInfParts(config.value(), merged.value(), console);
   return 0;
 }
 
