@@ -1,49 +1,43 @@
-// The file system on Windows: paths keep their backslashes and go to the wide-character
-// functions; errors are given the C runtime's texts, so that the report reads the same as
-// on other platforms.
+// The file system on Windows, on the wide-character Win32 functions. Paths go to Windows in
+// their long form (\\?\C:\... or \\?\UNC\server\share\...), so that a deep working folder
+// works past MAX_PATH; errors are given the C runtime's texts, so that the report reads as
+// on other platforms, except for a file that another program holds open.
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <share.h>
-#include <sys/stat.h>
-
 #include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstring>
 #include <string>
 #include <utility>
 
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
+#include "platform/windows_text.h"
 
 namespace acqsort {
 
-using detail::OpenForReading;
 using detail::Reason;
-
-const char* const kTemporarySuffix = ".acqsort-tmp";
 
 namespace {
 
-// Names are UTF-8 where they are valid UTF-8, and in the system's code page otherwise.
+HANDLE Win(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+intptr_t Handle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
+
 std::wstring NativePath(const std::string& path) {
-  if (path.empty()) return std::wstring();
-  int size = static_cast<int>(path.size());
-  UINT codePage = CP_UTF8;
-  int wideSize = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
-  if (wideSize == 0) {
-    codePage = CP_ACP;
-    wideSize = MultiByteToWideChar(codePage, 0, path.data(), size, nullptr, 0);
-  }
-  std::wstring wide(static_cast<size_t>(wideSize), L'\0');
-  MultiByteToWideChar(codePage, codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, path.data(), size,
-                      wide.data(), wideSize);
-  return wide;
+  std::wstring wide = WideFromNarrow(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device: no long form
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
+
+bool IsInUse(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 // The errno value that the C runtime would give for a system error code.
 int ErrnoFromSystemError(DWORD error) {
@@ -53,6 +47,8 @@ int ErrnoFromSystemError(DWORD error) {
     case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
       return ENOENT;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
     case ERROR_ALREADY_EXISTS:
     case ERROR_FILE_EXISTS:
       return EEXIST;
@@ -69,149 +65,222 @@ int ErrnoFromSystemError(DWORD error) {
   }
 }
 
+std::string SystemReason(const char* what, DWORD error) {
+  if (IsInUse(error)) return std::string(what) + ": in use by another program";
+  return Reason(what, ErrnoFromSystemError(error));
+}
+
+// Virus scanners and the search indexer open a fresh file for a moment, so a rename or a
+// removal may fail once with a sharing violation or access denied: such a failure is
+// tried again for about a second in all. `attempt` returns 0 or a system error code.
+template <typename Attempt>
+DWORD RetryWhileBusy(Attempt attempt) {
+  constexpr int kRetries = 20;
+  constexpr DWORD kPauseMilliseconds = 50;
+  for (int retry = 0;; ++retry) {
+    const DWORD error = attempt();
+    const bool busy = IsInUse(error) || error == ERROR_ACCESS_DENIED;
+    if (!busy || retry == kRetries) return error;
+    Sleep(kPauseMilliseconds);
+  }
+}
+
 bool IsDirectory(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-
-// _read and _write take at most INT_MAX bytes at a time.
-constexpr size_t kLargestTransfer = size_t{1} << 30;
+// Reads and writes take at most this many bytes at a time.
+constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
 }  // namespace
 
 namespace detail {
 
-int OpenForReading(const std::string& path) {
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+void Close(intptr_t handle) { CloseHandle(Win(handle)); }
+
+Result<intptr_t> OpenRegularForReading(const std::string& path) {
   std::wstring native = NativePath(path);
   // A folder is no data file; say so in the same words as elsewhere.
-  if (IsDirectory(native)) {
-    errno = EISDIR;
-    return -1;
+  if (IsDirectory(native)) return Failure{path, Reason("can't be opened", EISDIR)};
+  // Other programs may go on reading, writing and removing the file meanwhile.
+  HANDLE handle = CreateFileW(native.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Failure{path, SystemReason("can't be opened", GetLastError())};
   }
-  int handle = -1;
-  errno = _wsopen_s(&handle, native.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
-                    _S_IREAD);
-  return errno == 0 ? handle : -1;
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return Failure{path, NotARegularFileReason("can't be opened")};
+  }
+  return Handle(handle);
+}
+
+Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
+  DWORD read = 0;
+  DWORD want = capacity > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(capacity);
+  if (!ReadFile(Win(handle), buffer, want, &read, nullptr)) {
+    return Failure{path, SystemReason("can't be read", GetLastError())};
+  }
+  return static_cast<size_t>(read);
+}
+
+uint64_t CurrentSize(intptr_t handle) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Win(handle), &size) || size.QuadPart < 0) return 0;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(Win(handle), &info)) {
+    return Failure{path, SystemReason("can't be read", GetLastError())};
+  }
+  FileIdentity identity;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  identity.modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                           info.ftLastWriteTime.dwLowDateTime);
+  identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return identity;
 }
 
 }  // namespace detail
 
-Result<std::string> ReadWholeFile(const std::string& path) {
-  int handle = OpenForReading(path);
-  if (handle < 0) return Failure{path, Reason("can't be opened", errno)};
-  std::string content;
-  long long size = _filelengthi64(handle);
-  if (size > 0) content.resize(static_cast<size_t>(size));
-  size_t filled = 0;
-  char probe[65536];
-  for (;;) {
-    // Read into the space the file length promised; past it, through a small probe, so
-    // that a file of the promised size costs no extra memory.
-    bool full = filled == content.size();
-    size_t want = full ? sizeof probe : content.size() - filled;
-    if (want > kLargestTransfer) want = kLargestTransfer;
-    int n = _read(handle, full ? probe : &content[filled], static_cast<unsigned>(want));
-    if (n < 0) {
-      int error = errno;
-      _close(handle);
-      return Failure{path, Reason("can't be read", error)};
-    }
-    if (n == 0) break;
-    if (full) content.append(probe, static_cast<size_t>(n));
-    filled += static_cast<size_t>(n);
-  }
-  _close(handle);
-  content.resize(filled);
-  return content;
-}
-
-InputFile::~InputFile() {
-  if (handle_ >= 0) _close(handle_);
-}
-
-Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
-  if (capacity > kLargestTransfer) capacity = kLargestTransfer;
-  int n = _read(handle_, buffer, static_cast<unsigned>(capacity));
-  if (n < 0) return Failure{path_, Reason("can't be read", errno)};
-  return static_cast<size_t>(n);
-}
-
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
+  // A read-only file is not replaced behind its owner's back; MoveFileExW would refuse it
+  // only at the very end.
+  DWORD attributes = GetFileAttributesW(NativePath(target).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return Failure{target, Reason("can't be replaced", EACCES)};
+  }
   // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
   // A name left behind by a killed run whose id came back is skipped, not failed on.
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
-    std::string temporaryPath = target + "." + std::to_string(_getpid()) + "-" +
-                                std::to_string(counter++) + kTemporarySuffix;
-    int handle = -1;
-    int error = _wsopen_s(&handle, NativePath(temporaryPath).c_str(),
-                          _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
-                          _S_IREAD | _S_IWRITE);
-    if (error == 0) return ReplacementFile(target, std::move(temporaryPath), handle);
-    if (error != EEXIST || attempt == kTemporaryNameAttempts) {
-      return Failure{target, Reason("can't be created", error)};
+    std::string temporaryPath = detail::TemporaryPathFor(target, counter++);
+    HANDLE handle = CreateFileW(NativePath(temporaryPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+      return ReplacementFile(target, std::move(temporaryPath), Handle(handle));
+    }
+    DWORD error = GetLastError();
+    bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    if (!taken || attempt == kTemporaryNameAttempts) {
+      return Failure{target, SystemReason("can't be created", error)};
     }
   }
 }
 
 void ReplacementFile::Discard() {
-  if (handle_ >= 0) _close(handle_);
+  if (handle_ != -1) CloseHandle(Win(handle_));
   handle_ = -1;
-  if (!temporaryPath_.empty()) _wremove(NativePath(temporaryPath_).c_str());
+  if (!temporaryPath_.empty()) DeleteFileW(NativePath(temporaryPath_).c_str());
   temporaryPath_.clear();
 }
 
 Outcome ReplacementFile::Write(const char* data, size_t size) {
-  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
   while (size > 0) {
-    size_t chunk = size < kLargestTransfer ? size : kLargestTransfer;
-    int n = _write(handle_, data, static_cast<unsigned>(chunk));
-    if (n <= 0) {
-      int error = n < 0 ? errno : ENOSPC;
+    DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(Win(handle_), data, chunk, &written, nullptr) || written == 0) {
+      DWORD error = written == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError();
       Discard();
-      return Failure{target_, Reason("can't be written", error)};
+      return Failure{target_, SystemReason("can't be written", error)};
     }
-    data += n;
-    size -= static_cast<size_t>(n);
+    data += written;
+    size -= written;
   }
   return {};
 }
 
 Outcome ReplacementFile::Commit(Durability durability) {
-  if (handle_ < 0) return Failure{target_, "can't be written: the file is closed"};
-  if (durability == Durability::kStableFirst && _commit(handle_) != 0) {
-    int error = errno;
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  if (durability == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
+    DWORD error = GetLastError();
     Discard();
-    return Failure{target_, Reason("can't be written to disk", error)};
+    return Failure{target_, SystemReason("can't be written to disk", error)};
   }
-  int handle = std::exchange(handle_, -1);
-  if (_close(handle) != 0) {
-    int error = errno;
+  if (!CloseHandle(Win(std::exchange(handle_, -1)))) {
+    DWORD error = GetLastError();
     Discard();
-    return Failure{target_, Reason("can't be written", error)};
+    return Failure{target_, SystemReason("can't be written", error)};
   }
-  std::wstring nativeTarget = NativePath(target_);
+  const std::wstring nativeTarget = NativePath(target_);
   if (IsDirectory(nativeTarget)) {
     Discard();
     return Failure{target_, Reason("can't be replaced", EISDIR)};
   }
-  // Write-through: the call returns only once the rename itself is on disk.
-  if (!MoveFileExW(NativePath(temporaryPath_).c_str(), nativeTarget.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    int error = ErrnoFromSystemError(GetLastError());
+  const std::wstring nativeTemporary = NativePath(temporaryPath_);
+  DWORD error = RetryWhileBusy([&] {
+    return MoveFileExW(nativeTemporary.c_str(), nativeTarget.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? DWORD{0}
+               : GetLastError();
+  });
+  if (error != 0) {
     Discard();
-    return Failure{target_, Reason("can't be replaced", error)};
+    return Failure{target_, SystemReason("can't be replaced", error)};
   }
   temporaryPath_.clear();
+  if (durability == Durability::kStableFirst) {
+    // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete, not a rename
+    // within one volume: flushing the renamed file commits the volume's metadata, the new
+    // name with it, before anything may rely on it.
+    HANDLE renamed = INVALID_HANDLE_VALUE;
+    error = RetryWhileBusy([&] {
+      renamed = CreateFileW(nativeTarget.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      return renamed == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+    });
+    if (error == 0 && !FlushFileBuffers(renamed)) error = GetLastError();
+    if (renamed != INVALID_HANDLE_VALUE) CloseHandle(renamed);
+    if (error != 0) return Failure{target_, SystemReason("can't be written to disk", error)};
+  }
   return {};
 }
 
-bool PathExists(const std::string& path) { return _waccess(NativePath(path).c_str(), 0) == 0; }
+bool PathExists(const std::string& path) {
+  return GetFileAttributesW(NativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-Outcome RemovePath(const std::string& path) {
-  if (_wremove(NativePath(path).c_str()) != 0) return Failure{path, Reason("can't be removed", errno)};
-  return {};
+Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected) {
+  const std::wstring native = NativePath(path);
+  // Sharing reading only: the open fails while another program has the file open for
+  // writing (or without sharing its removal), so a part that a logger still appends to is
+  // never removed under it.
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD error = RetryWhileBusy([&] {
+    handle = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+  });
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Removal::kAbsent;
+  if (error != 0) return PathExists(path) ? Removal::kKept : Removal::kAbsent;
+
+  Result<FileIdentity> identity = detail::IdentityOf(Handle(handle), path);
+  if (!identity.ok() || identity.value() != expected) {
+    CloseHandle(handle);
+    return Removal::kKept;
+  }
+  FILE_DISPOSITION_INFO disposition;
+  disposition.DeleteFile = TRUE;
+  error = RetryWhileBusy([&] {
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
+               ? DWORD{0}
+               : GetLastError();
+  });
+  CloseHandle(handle);
+  if (error != 0) return Removal::kKept;
+  // The file goes when the last handle to it closes; until then Windows reports it as
+  // pending deletion, which no longer counts as existing.
+  return PathExists(path) ? Removal::kKept : Removal::kRemoved;
 }
 
 }  // namespace acqsort

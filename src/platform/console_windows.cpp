@@ -1,0 +1,89 @@
+// Standard output and standard error on Windows: CR LF newlines. A console gets wide text,
+// so that names in any characters show as they are; a file or a pipe gets the bytes.
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/windows_text.h"
+
+namespace acqsort {
+
+namespace {
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return GetConsoleMode(handle, &mode) != 0;
+}
+
+// 0 when all of `text` was written, else the system error code.
+DWORD WriteAll(HANDLE handle, const std::string& text) {
+  if (IsConsole(handle)) {
+    std::wstring wide = WideFromNarrow(text);
+    const wchar_t* data = wide.data();
+    size_t size = wide.size();
+    while (size > 0) {
+      DWORD chunk = size > 16384 ? 16384 : static_cast<DWORD>(size);
+      DWORD written = 0;
+      if (!WriteConsoleW(handle, data, chunk, &written, nullptr) || written == 0) return GetLastError();
+      data += written;
+      size -= written;
+    }
+    return 0;
+  }
+  const char* data = text.data();
+  size_t size = text.size();
+  while (size > 0) {
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr)) return GetLastError();
+    if (written == 0) return ERROR_HANDLE_DISK_FULL;
+    data += written;
+    size -= written;
+  }
+  return 0;
+}
+
+// The C runtime's words for the failures a report line can meet.
+const char* TextOf(DWORD error) {
+  switch (error) {
+    case ERROR_NO_DATA:
+    case ERROR_BROKEN_PIPE:
+      return std::strerror(EPIPE);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return std::strerror(ENOSPC);
+    default:
+      return std::strerror(EIO);
+  }
+}
+
+}  // namespace
+
+StandardOutput::StandardOutput() = default;
+
+void StandardOutput::WriteLine(std::string_view line) {
+  if (absent_ || !lostReason_.empty()) return;
+  HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    absent_ = true;  // started without a standard output (a detached process): nobody to tell
+    return;
+  }
+  std::string text(line);
+  text.append("\r\n");
+  const DWORD error = WriteAll(handle, text);
+  if (error != 0) lostReason_ = std::string("can't be written: ") + TextOf(error);
+}
+
+void WriteToStandardError(std::string_view line) {
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
+  std::string text(line);
+  text.append("\r\n");
+  (void)WriteAll(handle, text);
+}
+
+}  // namespace acqsort

@@ -1,0 +1,15 @@
+#pragma once
+
+// Windows only: the one rule by which the tool's narrow texts (names, report lines) become
+// the wide characters that Windows' functions take.
+
+#include <string>
+#include <string_view>
+
+namespace acqsort {
+
+// `text` as UTF-16: read as UTF-8 where it is valid UTF-8, else in the system's ANSI code
+// page, one byte a character.
+std::wstring WideFromNarrow(std::string_view text);
+
+}  // namespace acqsort
