@@ -46,7 +46,7 @@ void StandardOutput::WriteLine(std::string_view line) {
   if (error == EBADF) {
     absent_ = true;  // started without a standard output: nobody to tell
   } else if (error != 0) {
-    lostReason_ = std::string("can't be written: ") + std::strerror(error);
+    lostReason_ = Reason("can't be written", error);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -12,6 +13,12 @@ struct Failure {
   std::string file;
   std::string reason;
 };
+
+// A failure's reason: what could not be done and the C runtime's text for the errno value
+// `error`, the same words on every platform ("can't be read: Cannot allocate memory").
+inline std::string Reason(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
+}
 
 // Success, or the failure that stopped the operation.
 class [[nodiscard]] Outcome {

@@ -14,10 +14,6 @@ const char* const kTemporarySuffix = ".acqsort-tmp";
 
 namespace detail {
 
-std::string Reason(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
-}
-
 std::string NotARegularFileReason(const char* what) {
   return std::string(what) + ": not a regular file (a pipe, a device or a socket)";
 }
@@ -80,7 +76,7 @@ Result<std::string> ReadWholeFile(const std::string& path) {
     }
     content.resize(filled);
   } catch (const std::bad_alloc&) {
-    return Failure{path, detail::Reason("can't be read", ENOMEM)};
+    return Failure{path, Reason("can't be read", ENOMEM)};
   }
   return content;
 }

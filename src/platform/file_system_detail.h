@@ -10,10 +10,6 @@
 
 namespace acqsort::detail {
 
-// A failure's reason: what could not be done and the C runtime's text for `error`, the
-// same words on every platform.
-std::string Reason(const char* what, int error);
-
 // The reason given for a pipe, a device or a socket where a data file belongs.
 std::string NotARegularFileReason(const char* what);
 

@@ -15,8 +15,6 @@
 
 namespace acqsort {
 
-using detail::Reason;
-
 namespace {
 
 std::string NativePath(const std::string& path) {

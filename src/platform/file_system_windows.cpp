@@ -16,8 +16,6 @@
 
 namespace acqsort {
 
-using detail::Reason;
-
 namespace {
 
 HANDLE Win(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }

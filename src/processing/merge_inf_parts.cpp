@@ -1,5 +1,7 @@
 #include "processing/merge_inf_parts.h"
 
+#include <cerrno>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,9 +24,7 @@ Outcome CopyPart(TextInput& part, TextOutput& output) {
   }
 }
 
-}  // namespace
-
-Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console) {
+Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
   std::vector<TextInput> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     Result<TextInput> part = TextInput::Open(*path);
@@ -48,6 +48,18 @@ Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console) {
 
   console.Report({"* ", config.infAllLabel, " -> ", config.infFile});
   return merged;
+}
+
+}  // namespace
+
+Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console) {
+  // Running out of memory stops the stage like any other failure; the unwinding has
+  // removed the temporary file by the time it is reported.
+  try {
+    return Merge(config, console);
+  } catch (const std::bad_alloc&) {
+    return Failure{config.infFile, Reason("can't be written", ENOMEM)};
+  }
 }
 
 }  // namespace acqsort

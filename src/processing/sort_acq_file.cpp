@@ -1,5 +1,7 @@
 #include "processing/sort_acq_file.h"
 
+#include <cerrno>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -10,7 +12,9 @@
 
 namespace acqsort {
 
-Outcome SortAcqFile(const AcqConfig& config, Console& console) {
+namespace {
+
+Outcome Sort(const AcqConfig& config, Console& console) {
   // The file is read as it is on disk: lines end at LF, and a CR before it is dropped with
   // the newline, which spares a pass that would turn CR LF into LF first.
   Result<std::string> content = ReadWholeFile(config.acqFile);
@@ -33,6 +37,18 @@ Outcome SortAcqFile(const AcqConfig& config, Console& console) {
 
   console.Report({"* ", config.acqFile, " -> ", config.sortedFile});
   return {};
+}
+
+}  // namespace
+
+Outcome SortAcqFile(const AcqConfig& config, Console& console) {
+  // Running out of memory stops the stage like any other failure; the unwinding has
+  // removed the temporary file by the time it is reported.
+  try {
+    return Sort(config, console);
+  } catch (const std::bad_alloc&) {
+    return Failure{config.sortedFile, Reason("can't be written", ENOMEM)};
+  }
 }
 
 }  // namespace acqsort

@@ -13,9 +13,10 @@ int main() {
   // record of what was done (which parts were deleted) is gone.
   const acqsort::Outcome delivered = console.Delivered();
   if (!delivered.ok()) {
-    acqsort::WriteToStandardError("acqsort: the report of this run " + delivered.failure().reason +
-                                  " to " + delivered.failure().file +
-                                  "; the run went on to its end, but its record is lost");
+    acqsort::WriteToStandardError("acqsort: " + delivered.failure().file + " " +
+                                  delivered.failure().reason +
+                                  "; the run went on to its end, but its report (the record of "
+                                  "which parts were deleted) is lost");
     return 1;
   }
   return status;

@@ -66,7 +66,9 @@ TEST(IoErrorTest, AFileSizeLimitStopsTheRunAtTheFileItHits) {
   for (const Case& c : cases) {
     SCOPED_TRACE("limit " + std::to_string(c.limit));
     Restore(pristine, dir / "work");
-    ToolExit exit = RunTool(dir / "work", ToolOptions{c.limit});
+    ToolOptions options;
+    options.fileSizeLimit = c.limit;
+    ToolExit exit = RunTool(dir / "work", options);
     Snapshot after = TakeSnapshot(dir / "work");
     ExpectStoppedAndKept(exit, c.file, "File too large", reference, after);
     EXPECT_EQ(after.at(kSorted), c.sortDone ? reference.sorted : reference.before.at(kSorted));

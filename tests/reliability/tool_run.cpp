@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 #include <thread>
 
 namespace acqsort::reliability {
@@ -19,26 +22,65 @@ bool ToolExit::FailedClearly() const {
 }
 
 ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& options) {
-  // A pipe rather than a file for standard output, so that a file size limit does not
-  // reach the report; the report is small enough never to fill the pipe.
+  // Pipes rather than files for the report, so that a file size limit does not reach it;
+  // the report is small enough never to fill a pipe.
   int fds[2];
-  if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  int errorFds[2];
+  if (::pipe(fds) != 0 || ::pipe(errorFds) != 0) throw std::runtime_error("pipe failed");
+  if (options.output == ToolOutput::kClosedPipe) {
+    ::close(fds[0]);  // the reader quits before the tool writes anything
+    fds[0] = -1;
+  }
+  std::vector<std::string> command = options.wrapper;
+  command.push_back(ACQSORT_TOOL);
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
-    ::close(fds[0]);
-    if (::dup2(fds[1], STDOUT_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    // The tool decides for itself what a broken pipe does to it.
+    ::signal(SIGPIPE, SIG_DFL);
+    if (fds[0] >= 0) ::close(fds[0]);
+    ::close(errorFds[0]);
+    if (::dup2(errorFds[1], STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    switch (options.output) {
+      case ToolOutput::kPipe:
+      case ToolOutput::kClosedPipe:
+        if (::dup2(fds[1], STDOUT_FILENO) < 0) ::_exit(127);
+        break;
+      case ToolOutput::kFullDevice: {
+        int full = ::open("/dev/full", O_WRONLY);
+        if (full < 0 || ::dup2(full, STDOUT_FILENO) < 0) ::_exit(127);
+        break;
+      }
+      case ToolOutput::kNone:
+        ::close(STDOUT_FILENO);
+        break;
+    }
     if (options.fileSizeLimit >= 0) {
       // An ignored SIGXFSZ makes an oversized write fail with EFBIG instead of killing.
       ::signal(SIGXFSZ, SIG_IGN);
       rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
     }
-    ::execl(ACQSORT_TOOL, ACQSORT_TOOL, static_cast<char*>(nullptr));
+    if (options.memoryLimit >= 0) {
+      rlimit limit{static_cast<rlim_t>(options.memoryLimit), static_cast<rlim_t>(options.memoryLimit)};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
+    }
+    if (options.user >= 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(static_cast<gid_t>(options.user)) != 0 ||
+          ::setuid(static_cast<uid_t>(options.user)) != 0) {
+        ::_exit(127);
+      }
+    }
+    std::vector<char*> argv;
+    for (std::string& word : command) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(fds[1]);
+  ::close(errorFds[1]);
   output_ = fds[0];
+  errors_ = errorFds[0];
 }
 
 ToolProcess::~ToolProcess() {
@@ -47,6 +89,7 @@ ToolProcess::~ToolProcess() {
     ::waitpid(pid_, nullptr, 0);
   }
   if (output_ >= 0) ::close(output_);
+  if (errors_ >= 0) ::close(errors_);
 }
 
 ToolExit ToolProcess::Wait() {
@@ -57,11 +100,14 @@ ToolExit ToolProcess::Wait() {
   ToolExit exit;
   exit.signaled = WIFSIGNALED(raw);
   exit.status = exit.signaled ? WTERMSIG(raw) : WEXITSTATUS(raw);
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(output_, buffer, sizeof buffer)) > 0) exit.output.append(buffer, static_cast<size_t>(n));
-  ::close(output_);
-  output_ = -1;
+  for (auto [fd, text] : {std::pair{&output_, &exit.output}, std::pair{&errors_, &exit.errors}}) {
+    if (*fd < 0) continue;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(*fd, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(n));
+    ::close(*fd);
+    *fd = -1;
+  }
   return exit;
 }
 

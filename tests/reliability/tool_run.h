@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace acqsort::reliability {
 
@@ -13,14 +14,27 @@ struct ToolExit {
   bool signaled = false;  // killed by a signal rather than ending by itself
   int status = 0;         // exit status, or the signal number
   std::string output;     // standard output
+  std::string errors;     // standard error
 
   bool Succeeded() const { return !signaled && status == 0; }
   // Stopped by itself with status 1 and an error line as its last line.
   bool FailedClearly() const;
 };
 
+// Where the tool's standard output goes.
+enum class ToolOutput {
+  kPipe,        // a pipe that the test reads (ToolExit::output)
+  kFullDevice,  // /dev/full: every write fails with ENOSPC
+  kClosedPipe,  // a pipe whose reader has already quit: every write fails with EPIPE
+  kNone         // no standard output at all: descriptor 1 is closed
+};
+
 struct ToolOptions {
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
+  long long memoryLimit = -1;    // RLIMIT_AS in bytes; -1: none
+  int user = -1;                 // run as this user and group id instead of the test's; -1: as is
+  ToolOutput output = ToolOutput::kPipe;
+  std::vector<std::string> wrapper;  // a command that runs the tool, such as strace and its options
 };
 
 // A run of the tool started in `dir`, ended by Wait() or Kill().
@@ -36,7 +50,8 @@ class ToolProcess {
 
  private:
   pid_t pid_ = -1;
-  int output_ = -1;  // the read end of the pipe that is the tool's standard output
+  int output_ = -1;  // the read end of the pipe that is the tool's standard output, if any
+  int errors_ = -1;  // the read end of the pipe that is the tool's standard error
 };
 
 inline ToolExit RunTool(const std::filesystem::path& dir, const ToolOptions& options = {}) {

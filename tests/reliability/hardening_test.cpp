@@ -1,0 +1,278 @@
+// What other programs, careless operators and odd machines throw at a run, against the real
+// executable: pipes where files belong, outputs that may not be written or that are links,
+// too little memory, a standard output that can't be written, and the order in which the
+// merged file reaches the disk before the parts go.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "workdir.h"
+
+namespace acqsort::reliability {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::string kSmallAcq = "000002;two\r\n000001;one\r\n";
+const std::string kSmallSorted = "000001;one\r\n000002;two\r\n";
+
+void WriteSmallRun(const fs::path& dir) {
+  WriteFile(dir / kConfig, "#ACQ\r\n\r\nname:\"data.txt\"\r\nfirst: 1\r\nlast: 9\r\n");
+  WriteFile(dir / kAcq, kSmallAcq);
+  for (const std::string& part : kParts) WriteFile(dir / part, part + " content\r\n");
+}
+
+bool HasTemporaryFile(const fs::path& dir) {
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    if (entry.path().string().find(".acqsort-tmp") != std::string::npos) return true;
+  }
+  return false;
+}
+
+void ExpectPartsKept(const fs::path& dir) {
+  for (const std::string& part : kParts) EXPECT_EQ(ReadFile(dir / part), part + " content\r\n");
+}
+
+TEST(HardeningTest, APipeWhereAFileBelongsStopsTheRunWithoutWaiting) {
+  for (const std::string& file : {kConfig, kAcq, kParts[0], kParts[2]}) {
+    SCOPED_TRACE(file);
+    WorkDir dir("fifo");
+    WriteSmallRun(dir / "work");
+    fs::remove(dir / "work" / file);
+    ASSERT_EQ(::mkfifo((dir / "work" / file).c_str(), 0644), 0);
+
+    // Nobody ever writes to the pipe: a run that waited for a writer would never end.
+    ToolExit exit = RunTool(dir / "work");
+    EXPECT_TRUE(exit.FailedClearly()) << exit.output;
+    std::string shown = file;
+    for (char& c : shown) c = c == '/' ? '\\' : c;
+    EXPECT_NE(exit.output.find("* Error:" + shown + "  can't be opened: not a regular file"),
+              std::string::npos)
+        << exit.output;
+    EXPECT_EQ(fs::status(dir / "work" / file).type(), fs::file_type::fifo);
+    for (const std::string& part : kParts) {
+      if (part != file) {
+        EXPECT_EQ(ReadFile(dir / "work" / part), part + " content\r\n");
+      }
+    }
+    EXPECT_FALSE(HasTemporaryFile(dir / "work"));
+  }
+}
+
+// The user the tool runs as when a write protection must hold: root may write anything.
+int UnprivilegedUser() { return ::geteuid() == 0 ? 65534 : -1; }
+
+TEST(HardeningTest, AWriteProtectedOutputIsNotReplaced) {
+  struct Case {
+    std::string output;
+    std::string shown;
+    bool sortDone;  // the sort ran before the stage that meets the protected file
+  };
+  const Case cases[] = {
+      {kSorted, "ACQ\\dataR.txt", false},
+      {kMerged, "ACQ\\dataINF.txt", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    WorkDir dir("write-protected");
+    const fs::path work = dir / "work";
+    WriteSmallRun(work);
+    WriteFile(work / kSorted, "old sorted\r\n");
+    WriteFile(work / kMerged, "the only copy of an earlier run's parts\r\n");
+    const std::string old = ReadFile(work / c.output);
+    fs::permissions(work / c.output, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const int user = UnprivilegedUser();
+    if (user >= 0) {
+      for (const auto& entry : fs::recursive_directory_iterator(work)) {
+        ASSERT_EQ(::lchown(entry.path().c_str(), static_cast<uid_t>(user), static_cast<gid_t>(user)), 0);
+      }
+      ASSERT_EQ(::chown(work.c_str(), static_cast<uid_t>(user), static_cast<gid_t>(user)), 0);
+    }
+
+    ToolOptions options;
+    options.user = user;
+    ToolExit exit = RunTool(work, options);
+    EXPECT_TRUE(exit.FailedClearly()) << exit.output;
+    EXPECT_NE(exit.output.find("* Error:" + c.shown + "  can't be replaced: Permission denied"),
+              std::string::npos)
+        << exit.output;
+    EXPECT_EQ(ReadFile(work / c.output), old);
+    EXPECT_EQ(ReadFile(work / kSorted), c.sortDone ? kSmallSorted : "old sorted\r\n");
+    ExpectPartsKept(work);
+    EXPECT_FALSE(HasTemporaryFile(work));
+  }
+}
+
+TEST(HardeningTest, AReplacedOutputKeepsItsPermissionBits) {
+  WorkDir dir("modes");
+  const fs::path work = dir / "work";
+  WriteSmallRun(work);
+  WriteFile(work / kSorted, "old\r\n");
+  WriteFile(work / kMerged, "old\r\n");
+  ASSERT_EQ(::chmod((work / kSorted).c_str(), 0640), 0);
+  ASSERT_EQ(::chmod((work / kMerged).c_str(), 0600), 0);
+
+  ToolExit exit = RunTool(work);
+  ASSERT_TRUE(exit.Succeeded()) << exit.output;
+  struct stat sorted, merged;
+  ASSERT_EQ(::stat((work / kSorted).c_str(), &sorted), 0);
+  ASSERT_EQ(::stat((work / kMerged).c_str(), &merged), 0);
+  EXPECT_EQ(sorted.st_mode & 07777, 0640u);
+  EXPECT_EQ(merged.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadFile(work / kSorted), kSmallSorted);
+}
+
+TEST(HardeningTest, AnOutputThatIsASymbolicLinkBecomesAFileAndItsTargetIsNeverWritten) {
+  for (const std::string& output : {kSorted, kMerged}) {
+    SCOPED_TRACE(output);
+    WorkDir dir("output-link");
+    const fs::path work = dir / "work";
+    WriteSmallRun(work);
+    const std::string outside = "a file elsewhere that the link points to\r\n";
+    WriteFile(dir / "outside.txt", outside);
+    fs::create_symlink(dir / "outside.txt", work / output);
+
+    ToolExit exit = RunTool(work);
+    ASSERT_TRUE(exit.Succeeded()) << exit.output;
+    EXPECT_EQ(fs::symlink_status(work / output).type(), fs::file_type::regular);
+    EXPECT_EQ(ReadFile(dir / "outside.txt"), outside);
+  }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST(HardeningTest, TooLittleMemoryForTheAcqFileStopsTheRunWithAnErrorLine) {
+  if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit allows";
+  WorkDir dir("memory");
+  const fs::path work = dir / "work";
+  WriteSmallRun(work);
+  WriteFile(work / kSorted, "old sorted\r\n");
+  std::string acq;
+  acq.reserve(96u << 20);
+  while (acq.size() < (96u << 20)) acq += "000001;" + std::string(120, 'x') + "\r\n";
+  WriteFile(work / kAcq, acq);
+
+  ToolOptions options;
+  options.memoryLimit = 64ll << 20;  // the ACQ file alone needs more
+  ToolExit exit = RunTool(work, options);
+  EXPECT_TRUE(exit.FailedClearly()) << "status " << exit.status << (exit.signaled ? " (signal)" : "")
+                                    << "\n" << exit.output << exit.errors;
+  EXPECT_NE(exit.output.find("* Error:ACQ\\data.txt  can't be read: " + std::string(std::strerror(ENOMEM))),
+            std::string::npos)
+      << exit.output;
+  EXPECT_EQ(ReadFile(work / kSorted), "old sorted\r\n");
+  ExpectPartsKept(work);
+  EXPECT_FALSE(HasTemporaryFile(work));
+}
+
+TEST(HardeningTest, AStandardOutputThatCantBeWrittenNeverStopsTheRunHalfway) {
+  struct Case {
+    ToolOutput output;
+    int status;
+    const char* reason;  // in the line on standard error, or "" when there must be none
+  };
+  const Case cases[] = {
+      {ToolOutput::kFullDevice, 1, "No space left on device"},
+      {ToolOutput::kClosedPipe, 1, "Broken pipe"},
+      {ToolOutput::kNone, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    WorkDir dir("stdout");
+    const fs::path work = dir / "work";
+    WriteSmallRun(work);
+    const Snapshot before = TakeSnapshot(work);
+    ToolOptions options;
+    options.output = c.output;
+    ToolExit exit = RunTool(work, options);
+
+    EXPECT_FALSE(exit.signaled) << "signal " << exit.status;
+    EXPECT_EQ(exit.status, c.status);
+    if (*c.reason == '\0') {
+      EXPECT_EQ(exit.errors, "");
+    } else {
+      EXPECT_EQ(exit.errors, "acqsort: standard output can't be written: " + std::string(c.reason) +
+                                 "; the run went on to its end, but its report (the record of "
+                                 "which parts were deleted) is lost\n");
+    }
+    // All of the work was done: sorted, merged, parts removed.
+    EXPECT_EQ(ReadFile(work / kSorted), kSmallSorted);
+    EXPECT_EQ(ReadFile(work / kMerged), CompleteMerge(before));
+    for (const std::string& part : kParts) EXPECT_FALSE(fs::exists(work / part)) << part;
+  }
+}
+
+// The merged file's data is synced, then it is renamed into place, then its folder is
+// synced, and only then is the first part removed: read from the system calls of a real run.
+TEST(HardeningTest, TheMergedFileIsOnDiskBeforeTheFirstPartIsRemoved) {
+  if (std::system("strace -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  WorkDir dir("durability");
+  const fs::path work = dir / "work";
+  WriteSmallRun(work);
+  const fs::path trace = dir / "trace.txt";
+  ToolOptions options;
+  options.wrapper = {"strace", "-f", "-y", "-qq", "-o", trace.string(),
+                     "-e", "trace=fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat"};
+  ToolExit exit = RunTool(work, options);
+  ASSERT_TRUE(exit.Succeeded()) << exit.output << exit.errors;
+
+  std::vector<std::string> calls;
+  std::istringstream lines(ReadFile(trace));
+  for (std::string line; std::getline(lines, line);) calls.push_back(line);
+  auto find = [&](size_t from, auto matches) {
+    for (size_t i = from; i < calls.size(); ++i) {
+      if (matches(calls[i])) return i;
+    }
+    return calls.size();
+  };
+  auto has = [](const std::string& line, const std::string& text) { return line.find(text) != std::string::npos; };
+  const std::string acqFolder = (work / "ACQ").string();
+  const size_t dataSync = find(0, [&](const std::string& l) {
+    return (has(l, "fsync(") || has(l, "fdatasync(")) && has(l, ".acqsort-tmp>");
+  });
+  const size_t rename = find(dataSync, [&](const std::string& l) {
+    return has(l, "rename") && has(l, "dataINF.txt\"") && !has(l, "= -1");
+  });
+  const size_t folderSync = find(rename, [&](const std::string& l) {
+    return has(l, "fsync(") && has(l, "<" + acqFolder + ">") && !has(l, "= -1");
+  });
+  const size_t firstRemoval = find(0, [&](const std::string& l) { return has(l, "unlink") && has(l, "dataINF1.txt"); });
+  std::string shown;
+  for (const std::string& call : calls) shown += call + "\n";
+  ASSERT_LT(dataSync, calls.size()) << "no sync of the merged file's data\n" << shown;
+  ASSERT_LT(rename, calls.size()) << "no rename after the data sync\n" << shown;
+  ASSERT_LT(folderSync, calls.size()) << "no sync of the folder after the rename\n" << shown;
+  ASSERT_LT(firstRemoval, calls.size()) << "no removal of the first part\n" << shown;
+  EXPECT_LT(folderSync, firstRemoval) << shown;
+}
+
+}  // namespace
+}  // namespace acqsort::reliability
