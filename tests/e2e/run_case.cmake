@@ -8,12 +8,15 @@
 #   RUNS       how many times the tool runs (default 1); stdout.txt holds all the output
 #   READ_ONLY  files (relative to the working directory) made read-only before the run
 #   IMMUTABLE  files made immutable (chattr +i) before the run; skipped where unsupported
+#   UNCHANGED  ON when the run must change nothing: the working directory is then compared
+#              with CASE_DIR/before, and the case has no after/
 
 set(STATUS 0)
 set(ARGS "")
 set(RUNS 1)
 set(READ_ONLY "")
 set(IMMUTABLE "")
+set(UNCHANGED OFF)
 if(EXISTS "${CASE_DIR}/case.cmake")
   include("${CASE_DIR}/case.cmake")
 endif()
@@ -65,7 +68,11 @@ if(NOT status STREQUAL STATUS)
   string(APPEND failures "exit status ${status}, expected ${STATUS}\n")
 endif()
 
-file(GLOB_RECURSE expected_entries LIST_DIRECTORIES true RELATIVE "${CASE_DIR}/after" "${CASE_DIR}/after/*")
+set(expected_dir "${CASE_DIR}/after")
+if(UNCHANGED)
+  set(expected_dir "${CASE_DIR}/before")
+endif()
+file(GLOB_RECURSE expected_entries LIST_DIRECTORIES true RELATIVE "${expected_dir}" "${expected_dir}/*")
 file(GLOB_RECURSE actual_entries LIST_DIRECTORIES true RELATIVE "${SCRATCH}" "${SCRATCH}/*")
 list(SORT expected_entries)
 list(SORT actual_entries)
@@ -73,11 +80,11 @@ if(NOT expected_entries STREQUAL actual_entries)
   string(APPEND failures "the working directory holds\n  ${actual_entries}\nexpected\n  ${expected_entries}\n")
 else()
   foreach(entry IN LISTS expected_entries)
-    if(IS_DIRECTORY "${CASE_DIR}/after/${entry}")
+    if(IS_DIRECTORY "${expected_dir}/${entry}")
       continue()
     endif()
     execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files
-      "${CASE_DIR}/after/${entry}" "${SCRATCH}/${entry}" RESULT_VARIABLE differs)
+      "${expected_dir}/${entry}" "${SCRATCH}/${entry}" RESULT_VARIABLE differs)
     if(NOT differs EQUAL 0)
       string(APPEND failures "${entry} differs from the expected file\n")
     endif()
