@@ -63,8 +63,27 @@ int ErrnoFromSystemError(DWORD error) {
   }
 }
 
-std::string SystemReason(const char* what, DWORD error) {
+// Whether a component of `native` is longer than the 255 UTF-16 units that Windows' file
+// systems allow.
+bool HasOverlongComponent(const std::wstring& native) {
+  size_t start = 0;
+  for (size_t i = 0; i <= native.size(); ++i) {
+    if (i == native.size() || native[i] == L'\\') {
+      if (i - start > 255) return true;
+      start = i + 1;
+    }
+  }
+  return false;
+}
+
+// `native`, when given, is the path the failed call was given: a name that is too long
+// fails with different codes depending on the file system (and as not found under Wine),
+// and is then reported for what it is.
+std::string SystemReason(const char* what, DWORD error, const std::wstring& native = {}) {
   if (IsInUse(error)) return std::string(what) + ": in use by another program";
+  const bool unnamed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_INVALID_NAME;
+  if (unnamed && HasOverlongComponent(native)) return Reason(what, ENAMETOOLONG);
   return Reason(what, ErrnoFromSystemError(error));
 }
 
@@ -108,7 +127,7 @@ Result<intptr_t> OpenRegularForReading(const std::string& path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return Failure{path, SystemReason("can't be opened", GetLastError())};
+    return Failure{path, SystemReason("can't be opened", GetLastError(), native)};
   }
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
@@ -161,15 +180,16 @@ Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0;; ++attempt) {
     std::string temporaryPath = detail::TemporaryPathFor(target, counter++);
-    HANDLE handle = CreateFileW(NativePath(temporaryPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::wstring nativeTemporary = NativePath(temporaryPath);
+    HANDLE handle = CreateFileW(nativeTemporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       return ReplacementFile(target, std::move(temporaryPath), Handle(handle));
     }
     DWORD error = GetLastError();
     bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
     if (!taken || attempt == kTemporaryNameAttempts) {
-      return Failure{target, SystemReason("can't be created", error)};
+      return Failure{target, SystemReason("can't be created", error, nativeTemporary)};
     }
   }
 }
@@ -223,7 +243,7 @@ Outcome ReplacementFile::Commit(Durability durability) {
   });
   if (error != 0) {
     Discard();
-    return Failure{target_, SystemReason("can't be replaced", error)};
+    return Failure{target_, SystemReason("can't be replaced", error, nativeTarget)};
   }
   temporaryPath_.clear();
   if (durability == Durability::kStableFirst) {
