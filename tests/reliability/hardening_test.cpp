@@ -230,6 +230,39 @@ TEST(HardeningTest, AStandardOutputThatCantBeWrittenNeverStopsTheRunHalfway) {
   }
 }
 
+// A volume that keeps no POSIX modes: NTFS through FUSE, as a USB disk from a Windows
+// machine would be mounted. The run must still do all of its work.
+TEST(HardeningTest, AWorkingDirectoryOnAnNtfsVolumeWorks) {
+  if (::geteuid() != 0 || std::system("command -v mkntfs ntfs-3g > /dev/null 2>&1") != 0 ||
+      !fs::exists("/dev/fuse")) {
+    GTEST_SKIP() << "needs root, FUSE, mkntfs and ntfs-3g";
+  }
+  WorkDir dir("ntfs");
+  const fs::path image = dir / "volume.img";
+  const fs::path mountPoint = dir / "volume";
+  fs::create_directories(mountPoint);
+  const std::string make = "truncate -s 32M '" + image.string() + "' && mkntfs -F -Q -q '" +
+                           image.string() + "' > /dev/null 2>&1 && ntfs-3g '" + image.string() +
+                           "' '" + mountPoint.string() + "'";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "the NTFS volume could not be mounted";
+  struct Unmount {
+    fs::path path;
+    ~Unmount() { std::system(("umount '" + path.string() + "'").c_str()); }
+  } unmount{mountPoint};
+
+  const fs::path work = mountPoint / "work";
+  WriteSmallRun(work);
+  WriteFile(work / kSorted, "old\r\n");
+  (void)::chmod((work / kSorted).c_str(), 0640);  // whatever the volume makes of it
+  const Snapshot before = TakeSnapshot(work);
+  ToolExit exit = RunTool(work);
+  ASSERT_TRUE(exit.Succeeded()) << exit.output;
+  EXPECT_EQ(ReadFile(work / kSorted), kSmallSorted);
+  EXPECT_EQ(ReadFile(work / kMerged), CompleteMerge(before));
+  for (const std::string& part : kParts) EXPECT_FALSE(fs::exists(work / part)) << part;
+  EXPECT_FALSE(HasTemporaryFile(work));
+}
+
 // The merged file's data is synced, then it is renamed into place, then its folder is
 // synced, and only then is the first part removed: read from the system calls of a real run.
 TEST(HardeningTest, TheMergedFileIsOnDiskBeforeTheFirstPartIsRemoved) {
