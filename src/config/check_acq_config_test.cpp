@@ -66,20 +66,20 @@ TEST(CheckAcqConfigTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
 }
 
 TEST(LoadAcqConfigTest, RefusalsNameTheConfigurationFile) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
-  testing::WriteBytes(path, "#ACQ\n\nname:\"ab\"\n1\n2\n");
+  testutil::WriteBytes(path, "#ACQ\n\nname:\"ab\"\n1\n2\n");
   Result<AcqConfig> refused = LoadAcqConfig(path);
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.failure().file, path);
   EXPECT_NE(refused.failure().reason.find("shorter than four"), std::string::npos);
 
-  testing::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n");
+  testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n");
   refused = LoadAcqConfig(path);
   ASSERT_FALSE(refused.ok());
   EXPECT_NE(refused.failure().reason.find("ends before"), std::string::npos);
 
-  testing::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n1\n2\n");
+  testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n1\n2\n");
   Result<AcqConfig> loaded = LoadAcqConfig(path);
   ASSERT_TRUE(loaded.ok()) << loaded.failure().reason;
   EXPECT_EQ(loaded.value().sortedFile, "ACQ\\dataR.txt");

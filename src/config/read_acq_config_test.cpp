@@ -100,9 +100,9 @@ TEST(ParseAcqConfigTest, DerivesTheSixOtherNames) {
 }
 
 TEST(ReadAcqConfigTest, ReadsCrLfFilesLikeLfFiles) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
-  testing::WriteBytes(path, "[general]\r\n#ACQ out\r\nfile\r\nname:\"data.txt\"\r\nfirst: 3\r\nlast: 9\r\n");
+  testutil::WriteBytes(path, "[general]\r\n#ACQ out\r\nfile\r\nname:\"data.txt\"\r\nfirst: 3\r\nlast: 9\r\n");
   Result<AcqConfigReading> reading = ReadAcqConfig(path);
   ASSERT_TRUE(reading.ok()) << reading.failure().reason;
   EXPECT_EQ(reading.value().fault, "");
@@ -112,7 +112,7 @@ TEST(ReadAcqConfigTest, ReadsCrLfFilesLikeLfFiles) {
 }
 
 TEST(ReadAcqConfigTest, AMissingFileIsAFailureNamingIt) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("missing.config");
   Result<AcqConfigReading> reading = ReadAcqConfig(path);
   ASSERT_FALSE(reading.ok());

@@ -13,9 +13,4 @@ Outcome StandardOutput::Delivered() const {
   return Failure{"standard output", lostReason_};
 }
 
-void RecordingConsole::WriteLine(std::string_view line) {
-  text_.append(line);
-  text_.push_back('\n');
-}
-
 }  // namespace acqsort

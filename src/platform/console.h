@@ -39,14 +39,4 @@ class StandardOutput : public Console {
 // to go.
 void WriteToStandardError(std::string_view line);
 
-// Keeps what was written, for tests and for callers that want the text.
-class RecordingConsole : public Console {
- public:
-  void WriteLine(std::string_view line) override;
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
 }  // namespace acqsort

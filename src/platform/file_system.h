@@ -75,9 +75,6 @@ class ReplacementFile {
   Outcome Write(const char* data, size_t size);
   Outcome Commit(Durability durability);
 
-  // The temporary name, as the platform spells it.
-  const std::string& temporaryPath() const { return temporaryPath_; }
-
  private:
   ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle);
   void Discard();

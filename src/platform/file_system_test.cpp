@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "testing/scratch.h"
 
@@ -13,26 +14,28 @@ namespace acqsort {
 namespace {
 
 TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   // 250 characters: the target fits in a name of at most 255, a name built from it plus a
   // suffix would not.
   const std::string name = std::string(246, 'n') + ".txt";
   const std::string target = dir.Path(name);
   Result<ReplacementFile> file = ReplacementFile::Create(target);
   ASSERT_TRUE(file.ok()) << file.failure().reason;
-  const std::string temporary = file.value().temporaryPath();
+  const std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
+  ASSERT_EQ(temporaries.size(), 1u);
+  const std::string temporary = temporaries[0];
   const std::string folder = target.substr(0, target.size() - name.size());
   EXPECT_EQ(temporary.substr(0, folder.size()), folder) << "beside the target";
   EXPECT_LT(temporary.size() - folder.size(), 40u) << temporary;
   EXPECT_EQ(temporary.substr(temporary.size() - std::strlen(kTemporarySuffix)), kTemporarySuffix);
   ASSERT_TRUE(file.value().Write("data", 4).ok());
   ASSERT_TRUE(file.value().Commit(Durability::kStableFirst).ok());
-  EXPECT_EQ(testing::ReadBytes(target), "data");
+  EXPECT_EQ(testutil::ReadBytes(target), "data");
   EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
 TEST(InputFileTest, ANameTooLongForTheFileSystemSaysSo) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path(std::string(300, 'x') + ".txt");
   Result<std::string> content = ReadWholeFile(path);
   ASSERT_FALSE(content.ok());
@@ -41,9 +44,9 @@ TEST(InputFileTest, ANameTooLongForTheFileSystemSaysSo) {
 }
 
 TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOne) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
-  testing::WriteBytes(path, "records\r\n");
+  testutil::WriteBytes(path, "records\r\n");
   FileIdentity identity;
   {
     Result<InputFile> file = InputFile::Open(path);

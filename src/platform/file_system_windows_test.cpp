@@ -45,9 +45,9 @@ FileIdentity ReadAll(const std::string& path) {
 }
 
 TEST(WindowsFileSystemTest, AFileHeldByAnotherProgramIsReportedAsInUse) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
-  testing::WriteBytes(path, "records\r\n");
+  testutil::WriteBytes(path, "records\r\n");
   OtherProgram other(path, GENERIC_READ, 0);  // shares nothing
   ASSERT_TRUE(other.ok());
   Result<InputFile> file = InputFile::Open(path);
@@ -56,9 +56,9 @@ TEST(WindowsFileSystemTest, AFileHeldByAnotherProgramIsReportedAsInUse) {
 }
 
 TEST(WindowsFileSystemTest, APartThatAnotherProgramHasOpenForWritingIsNeverRemoved) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
-  testing::WriteBytes(path, "records\r\n");
+  testutil::WriteBytes(path, "records\r\n");
   const FileIdentity merged = ReadAll(path);
   // A logger that keeps appending, and even allows removal under it.
   OtherProgram logger(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
@@ -69,15 +69,15 @@ TEST(WindowsFileSystemTest, APartThatAnotherProgramHasOpenForWritingIsNeverRemov
   SetFilePointer(logger.handle(), 0, nullptr, FILE_END);
   ASSERT_TRUE(WriteFile(logger.handle(), "late\r\n", 6, &written, nullptr));
   logger.Close();
-  EXPECT_EQ(testing::ReadBytes(path), "records\r\nlate\r\n");
+  EXPECT_EQ(testutil::ReadBytes(path), "records\r\nlate\r\n");
 }
 
 TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string part = dir.Path("part.txt");
   const std::string target = dir.Path("merged.txt");
-  testing::WriteBytes(part, "records\r\n");
-  testing::WriteBytes(target, "old\r\n");
+  testutil::WriteBytes(part, "records\r\n");
+  testutil::WriteBytes(target, "old\r\n");
   const FileIdentity merged = ReadAll(part);
 
   // A scanner opens both files without sharing their removal, for a fraction of a second.
@@ -99,26 +99,26 @@ TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
   scanner.join();
 
   EXPECT_TRUE(committed.ok()) << committed.failure().reason;
-  EXPECT_EQ(testing::ReadBytes(target), "new\r\n");
+  EXPECT_EQ(testutil::ReadBytes(target), "new\r\n");
   EXPECT_EQ(removal, Removal::kRemoved);
   EXPECT_FALSE(PathExists(part));
 }
 
 TEST(WindowsFileSystemTest, AReadOnlyOutputIsRefusedBeforeAnythingIsWritten) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string target = dir.Path("merged.txt");
-  testing::WriteBytes(target, "the only copy\r\n");
+  testutil::WriteBytes(target, "the only copy\r\n");
   ASSERT_TRUE(SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_READONLY));
   Result<ReplacementFile> file = ReplacementFile::Create(target);
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.failure().file, target);
   EXPECT_EQ(file.failure().reason, Reason("can't be replaced", EACCES));
   SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(testing::ReadBytes(target), "the only copy\r\n");
+  EXPECT_EQ(testutil::ReadBytes(target), "the only copy\r\n");
 }
 
 TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   // A folder chain that takes the path well past MAX_PATH (260 characters).
   std::string folder = dir.root().string();
   for (int depth = 0; depth < 4; ++depth) {

@@ -24,27 +24,27 @@ std::string ReadAll(const std::string& path, size_t blockSize) {
 }
 
 TEST(TextInputTest, PairsCrLfAcrossBlockBoundaries) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
   static const char kDisk[] = "ab\r\n\r\ncd\r\r\nef\rg\x1a\0h\r\n\r";
   static const char kMemory[] = "ab\n\ncd\r\nef\rg\x1a\0h\n\r";
   const std::string disk(kDisk, sizeof kDisk - 1);
   const std::string memory(kMemory, sizeof kMemory - 1);
-  testing::WriteBytes(path, disk);
+  testutil::WriteBytes(path, disk);
   for (size_t blockSize : {1, 2, 3, 4, 5, 7, 64}) {
     EXPECT_EQ(ReadAll(path, blockSize), memory) << "block size " << blockSize;
   }
 }
 
 TEST(TextInputTest, AnEmptyFileEndsAtOnce) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("empty.txt");
-  testing::WriteBytes(path, "");
+  testutil::WriteBytes(path, "");
   EXPECT_EQ(ReadAll(path, 8), "");
 }
 
 TEST(TextInputTest, OpeningAMissingFileOrAFolderFails) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   for (const std::string& path : {dir.Path("missing.txt"), dir.root().string()}) {
     Result<TextInput> input = TextInput::Open(path);
     ASSERT_FALSE(input.ok()) << path;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <filesystem>
 #include <string>
 
@@ -20,7 +22,7 @@ size_t EntriesIn(const std::filesystem::path& dir) {
 }
 
 TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("out.txt");
   const std::string longLine(300, 'x');
   for (size_t bufferSize : {1, 2, 5, 1024}) {
@@ -31,7 +33,7 @@ TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
     ASSERT_TRUE(output.value().WriteLine(longLine).ok());
     ASSERT_TRUE(output.value().Write(std::string("nul\0", 4)).ok());
     ASSERT_TRUE(output.value().Commit(Durability::kStableFirst).ok());
-    EXPECT_EQ(testing::ReadBytes(path),
+    EXPECT_EQ(testutil::ReadBytes(path),
               "#head\r\n\r\na\rb\r\n" + longLine + "\r\n" + std::string("nul\0", 4))
         << "buffer size " << bufferSize;
     EXPECT_EQ(EntriesIn(dir.root()), 1u) << "a temporary file was left behind";
@@ -39,26 +41,26 @@ TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
 }
 
 TEST(TextOutputTest, TheTargetKeepsItsContentUntilCommit) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("sorted.txt");
-  testing::WriteBytes(path, "old\r\n");
+  testutil::WriteBytes(path, "old\r\n");
   {
     Result<TextOutput> output = TextOutput::Create(path, 4);
     ASSERT_TRUE(output.ok());
     ASSERT_TRUE(output.value().Write("new content that is flushed\n").ok());
-    EXPECT_EQ(testing::ReadBytes(path), "old\r\n");
+    EXPECT_EQ(testutil::ReadBytes(path), "old\r\n");
     EXPECT_EQ(EntriesIn(dir.root()), 2u);
     // Dropped without Commit: the temporary file goes, the old content stays.
   }
-  EXPECT_EQ(testing::ReadBytes(path), "old\r\n");
+  EXPECT_EQ(testutil::ReadBytes(path), "old\r\n");
   EXPECT_EQ(EntriesIn(dir.root()), 1u);
 }
 
 TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("merged.txt");
   std::filesystem::create_directory(path);
-  testing::WriteBytes(dir.Path("merged.txt/keep"), "kept");
+  testutil::WriteBytes(dir.Path("merged.txt/keep"), "kept");
   Result<TextOutput> output = TextOutput::Create(path);
   ASSERT_TRUE(output.ok());
   ASSERT_TRUE(output.value().Write("data\n").ok());
@@ -67,35 +69,37 @@ TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace)
   EXPECT_EQ(committed.failure().file, path);
   EXPECT_NE(committed.failure().reason.find("can't be replaced"), std::string::npos);
   EXPECT_EQ(EntriesIn(dir.root()), 1u);
-  EXPECT_EQ(testing::ReadBytes(dir.Path("merged.txt/keep")), "kept");
+  EXPECT_EQ(testutil::ReadBytes(dir.Path("merged.txt/keep")), "kept");
 }
 
 TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("sorted.txt");
   std::string first;
   {
     Result<ReplacementFile> probe = ReplacementFile::Create(path);
     ASSERT_TRUE(probe.ok());
-    first = probe.value().temporaryPath();
+    std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
+    ASSERT_EQ(temporaries.size(), 1u);
+    first = temporaries[0];
   }
   // The names are "<target>.<process>-<counter>.acqsort-tmp": take the next few.
   const std::string stem = first.substr(0, first.size() - std::string(kTemporarySuffix).size());
   const size_t dash = stem.rfind('-');
   const unsigned counter = static_cast<unsigned>(std::stoul(stem.substr(dash + 1)));
   for (unsigned next = counter + 1; next <= counter + 5; ++next) {
-    testing::WriteBytes(first.substr(0, dash + 1) + std::to_string(next) + kTemporarySuffix, "stale");
+    testutil::WriteBytes(first.substr(0, dash + 1) + std::to_string(next) + kTemporarySuffix, "stale");
   }
   Result<TextOutput> output = TextOutput::Create(path);
   ASSERT_TRUE(output.ok()) << output.failure().reason;
   ASSERT_TRUE(output.value().Write("fresh\n").ok());
   ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
-  EXPECT_EQ(testing::ReadBytes(path), "fresh\r\n");
+  EXPECT_EQ(testutil::ReadBytes(path), "fresh\r\n");
   EXPECT_EQ(EntriesIn(dir.root()), 6u) << "the stale files stay; they are not this run's";
 }
 
 TEST(TextOutputTest, CreatingInAMissingFolderNamesTheTarget) {
-  testing::ScratchDir dir;
+  testutil::ScratchDir dir;
   const std::string path = dir.Path("no-such-folder/out.txt");
   Result<TextOutput> output = TextOutput::Create(path);
   ASSERT_FALSE(output.ok());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/read_acq_config.h"
+#include "testing/recording_console.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -52,7 +53,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
   };
   for (const Case& c : cases) {
     FakeRemover remover(c.answers);
-    RecordingConsole console;
+    testutil::RecordingConsole console;
     RemoveInfParts(kConfig, MergedParts{}, console, remover);
     EXPECT_EQ(console.text(), c.report);
     EXPECT_EQ(remover.attempts_, (std::vector<std::string>{p1, p2, p3})) << "every part, in order";
@@ -61,7 +62,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
 
 TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
   // The real file layer, in a working directory that holds no ACQ folder at all.
-  RecordingConsole console;
+  testutil::RecordingConsole console;
   AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").config;
   RemoveInfParts(config, MergedParts{}, console);
   EXPECT_EQ(console.text(), "");
@@ -76,28 +77,28 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
   };
   const Case cases[] = {
       {"a record appended", [](const std::string& path) {
-         testing::WriteBytes(path, testing::ReadBytes(path) + "late record\r\n");
+         testutil::WriteBytes(path, testutil::ReadBytes(path) + "late record\r\n");
        }},
-      {"truncated", [](const std::string& path) { testing::WriteBytes(path, ""); }},
+      {"truncated", [](const std::string& path) { testutil::WriteBytes(path, ""); }},
       {"rewritten with the same size", [](const std::string& path) {
-         std::string bytes = testing::ReadBytes(path);
+         std::string bytes = testutil::ReadBytes(path);
          bytes[0] = 'X';
-         testing::WriteBytes(path, bytes);
+         testutil::WriteBytes(path, bytes);
          // Some file systems keep coarse times: make the change visible in any case.
          std::filesystem::last_write_time(
              path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
        }},
       {"replaced by another file with the same content", [](const std::string& path) {
-         const std::string bytes = testing::ReadBytes(path);
+         const std::string bytes = testutil::ReadBytes(path);
          const auto time = std::filesystem::last_write_time(path);
-         testing::WriteBytes(path + ".new", bytes);
+         testutil::WriteBytes(path + ".new", bytes);
          std::filesystem::rename(path + ".new", path);
          std::filesystem::last_write_time(path, time);
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    testing::ScratchDir dir;
+    testutil::ScratchDir dir;
     AcqConfig config;
     config.infFile = dir.Path("merged.txt");
     config.inf1File = dir.Path("part1.txt");
@@ -105,20 +106,20 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
     config.inf3File = dir.Path("part3.txt");
     config.infAllLabel = "parts";
     for (const std::string* part : {&config.inf1File, &config.inf2File, &config.inf3File}) {
-      testing::WriteBytes(*part, "record of " + *part + "\r\n");
+      testutil::WriteBytes(*part, "record of " + *part + "\r\n");
     }
-    RecordingConsole console;
+    testutil::RecordingConsole console;
     Result<MergedParts> merged = MergeInfParts(config, console);
     ASSERT_TRUE(merged.ok()) << merged.failure().reason;
     c.touch(config.inf2File);
-    const std::string touched = testing::ReadBytes(config.inf2File);
+    const std::string touched = testutil::ReadBytes(config.inf2File);
 
     RemoveInfParts(config, merged.value(), console);
     EXPECT_EQ(console.text(), "* parts -> " + config.infFile + "\n* " + config.inf1File +
                                   " file has been deleted. \n* Error:" + config.inf2File +
                                   "  can't be deleted. \n* " + config.inf3File +
                                   " file has been deleted. \n");
-    EXPECT_EQ(testing::ReadBytes(config.inf2File), touched);
+    EXPECT_EQ(testutil::ReadBytes(config.inf2File), touched);
     EXPECT_FALSE(std::filesystem::exists(config.inf1File));
     EXPECT_FALSE(std::filesystem::exists(config.inf3File));
   }

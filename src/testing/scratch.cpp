@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace acqsort::testing {
+namespace acqsort::testutil {
 
 ScratchDir::ScratchDir() {
   static std::atomic<int> counter{0};
@@ -28,6 +28,18 @@ ScratchDir::~ScratchDir() {
 
 std::string ScratchDir::Path(const std::string& name) const { return (root_ / name).string(); }
 
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
+  const std::string suffix = ".acqsort-tmp";
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      found.push_back(entry.path().string());
+    }
+  }
+  return found;
+}
+
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -39,4 +51,4 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace acqsort::testing
+}  // namespace acqsort::testutil

@@ -2,8 +2,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
-namespace acqsort::testing {
+namespace acqsort::testutil {
 
 // A fresh, empty folder for one test, removed with its content afterwards.
 class ScratchDir {
@@ -21,7 +22,10 @@ class ScratchDir {
   std::filesystem::path root_;
 };
 
+// The tool's temporary files (ending in ".acqsort-tmp") directly in `folder`, by full path.
+std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder);
+
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
-}  // namespace acqsort::testing
+}  // namespace acqsort::testutil
