@@ -2,15 +2,10 @@
 
 namespace acqsort {
 
-Removal PathRemover::Remove(const std::string& path, const FileIdentity& expected) const {
-  return RemoveFileIfUnchanged(path, expected);
-}
-
-void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console,
-                    const PathRemover& remover) {
+void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console) {
   const std::string* parts[] = {&config.inf1File, &config.inf2File, &config.inf3File};
   for (size_t i = 0; i < merged.size(); ++i) {
-    switch (remover.Remove(*parts[i], merged[i])) {
+    switch (RemoveFileIfUnchanged(*parts[i], merged[i])) {
       case Removal::kRemoved:
         console.Report({"* ", *parts[i], " file has been deleted. "});
         break;

@@ -10,19 +10,11 @@
 
 namespace acqsort {
 
-// The file-system operation that the removal needs; tests put a double in its place.
-class PathRemover {
- public:
-  virtual ~PathRemover() = default;
-  virtual Removal Remove(const std::string& path, const FileIdentity& expected) const;
-};
-
 // Removes the three part files, in order, once the merge holds their content, each only
 // while it is still exactly what the merge read. A part that does not exist is passed over
 // without a word (another run may have removed it); each removal, or its failure, gets a
 // line. A part that changed since the merge, or that can't be removed, stays in place and
 // does not stop the others.
-void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console,
-                    const PathRemover& remover = PathRemover());
+void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console);
 
 }  // namespace acqsort

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -14,49 +13,66 @@
 namespace acqsort {
 namespace {
 
-// Answers each removal as told and records what was asked.
-class FakeRemover : public PathRemover {
- public:
-  explicit FakeRemover(std::map<std::string, Removal> answers) : answers_(std::move(answers)) {}
-
-  Removal Remove(const std::string& path, const FileIdentity&) const override {
-    attempts_.push_back(path);
-    auto answer = answers_.find(path);
-    return answer == answers_.end() ? Removal::kAbsent : answer->second;
-  }
-
-  std::map<std::string, Removal> answers_;
-  mutable std::vector<std::string> attempts_;
-};
-
 const AcqConfig kConfig = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n9\n").config;
 
+// A configuration whose three parts lie in `dir`, as the report prints them.
+AcqConfig PartsIn(const testutil::ScratchDir& dir) {
+  AcqConfig config;
+  config.infFile = dir.Path("merged.txt");
+  config.inf1File = dir.Path("part1.txt");
+  config.inf2File = dir.Path("part2.txt");
+  config.inf3File = dir.Path("part3.txt");
+  config.infAllLabel = "parts";
+  return config;
+}
+
+// What the merge would have read of `path`.
+FileIdentity Read(const std::string& path) {
+  Result<InputFile> file = InputFile::Open(path);
+  if (!file.ok()) return FileIdentity{};
+  char buffer[256];
+  while (file.value().Read(buffer, sizeof buffer).value() > 0) {
+  }
+  return file.value().IdentityOfWhatWasRead().value();
+}
+
 TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
-  const std::string p1 = "ACQ\\dataINF1.txt", p2 = "ACQ\\dataINF2.txt", p3 = "ACQ\\dataINF3.txt";
+  enum State { kMissing, kUnchanged, kChanged, kGoneAfterTheMerge };
   struct Case {
-    std::map<std::string, Removal> answers;
-    const char* report;
+    State parts[3];
+    const char* report;  // with <1>, <2>, <3> standing for the parts' paths
   };
   const Case cases[] = {
-      {{{p1, Removal::kRemoved}, {p2, Removal::kRemoved}, {p3, Removal::kRemoved}},
-       "* ACQ\\dataINF1.txt file has been deleted. \n"
-       "* ACQ\\dataINF2.txt file has been deleted. \n"
-       "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{{p1, Removal::kRemoved}, {p2, Removal::kKept}, {p3, Removal::kRemoved}},
-       "* ACQ\\dataINF1.txt file has been deleted. \n"
-       "* Error:ACQ\\dataINF2.txt  can't be deleted. \n"
-       "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{{p3, Removal::kRemoved}}, "* ACQ\\dataINF3.txt file has been deleted. \n"},
-      {{{p1, Removal::kKept}}, "* Error:ACQ\\dataINF1.txt  can't be deleted. \n"},
-      {{{p1, Removal::kAbsent}, {p2, Removal::kRemoved}}, "* ACQ\\dataINF2.txt file has been deleted. \n"},
-      {{}, ""},
+      {{kUnchanged, kUnchanged, kUnchanged},
+       "* <1> file has been deleted. \n* <2> file has been deleted. \n* <3> file has been deleted. \n"},
+      {{kUnchanged, kChanged, kUnchanged},
+       "* <1> file has been deleted. \n* Error:<2>  can't be deleted. \n* <3> file has been deleted. \n"},
+      {{kMissing, kMissing, kUnchanged}, "* <3> file has been deleted. \n"},
+      {{kChanged, kMissing, kMissing}, "* Error:<1>  can't be deleted. \n"},
+      {{kGoneAfterTheMerge, kUnchanged, kMissing}, "* <2> file has been deleted. \n"},
+      {{kMissing, kMissing, kMissing}, ""},
   };
   for (const Case& c : cases) {
-    FakeRemover remover(c.answers);
+    testutil::ScratchDir dir;
+    const AcqConfig config = PartsIn(dir);
+    const std::string* paths[] = {&config.inf1File, &config.inf2File, &config.inf3File};
+    MergedParts merged;
+    std::string expected = c.report;
+    for (size_t i = 0; i < 3; ++i) {
+      if (c.parts[i] != kMissing) testutil::WriteBytes(*paths[i], "records\r\n");
+      merged[i] = Read(*paths[i]);
+      if (c.parts[i] == kChanged) testutil::WriteBytes(*paths[i], "records\r\nmore\r\n");
+      if (c.parts[i] == kGoneAfterTheMerge) std::filesystem::remove(*paths[i]);
+      const std::string placeholder = "<" + std::to_string(i + 1) + ">";
+      const size_t at = expected.find(placeholder);
+      if (at != std::string::npos) expected.replace(at, placeholder.size(), *paths[i]);
+    }
     testutil::RecordingConsole console;
-    RemoveInfParts(kConfig, MergedParts{}, console, remover);
-    EXPECT_EQ(console.text(), c.report);
-    EXPECT_EQ(remover.attempts_, (std::vector<std::string>{p1, p2, p3})) << "every part, in order";
+    RemoveInfParts(config, merged, console);
+    EXPECT_EQ(console.text(), expected);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(std::filesystem::exists(*paths[i]), c.parts[i] == kChanged) << *paths[i];
+    }
   }
 }
 
@@ -99,12 +115,7 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     testutil::ScratchDir dir;
-    AcqConfig config;
-    config.infFile = dir.Path("merged.txt");
-    config.inf1File = dir.Path("part1.txt");
-    config.inf2File = dir.Path("part2.txt");
-    config.inf3File = dir.Path("part3.txt");
-    config.infAllLabel = "parts";
+    const AcqConfig config = PartsIn(dir);
     for (const std::string* part : {&config.inf1File, &config.inf2File, &config.inf3File}) {
       testutil::WriteBytes(*part, "record of " + *part + "\r\n");
     }
