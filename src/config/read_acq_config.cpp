@@ -1,11 +1,10 @@
 #include "config/read_acq_config.h"
 
 #include <cstdint>
-#include <limits>
-#include <utility>
 
 #include "common/leading_integer.h"
-#include "config/derive_file_name.h"
+#include "common/utf8.h"
+#include "config/acq_file_names.h"
 #include "platform/file_system.h"
 #include "platform/newlines.h"
 
@@ -34,8 +33,9 @@ class LineCursor {
 char At(std::string_view line, size_t i) { return i < line.size() ? line[i] : '\0'; }
 
 // The name sits after the last colon-quote pair (or at the start of the line when there is
-// none) and ends at a quote that is directly followed by the newline.
-std::string NameFromLine(std::string_view line, bool& unclosed) {
+// none) and ends at a quote that is directly followed by the newline. A colon-quote pair
+// without such a closing quote after it is refused.
+Result<std::string> NameFromLine(std::string_view line, const std::string& path) {
   size_t start = 0;
   size_t end = 0;
   bool hasPair = false;
@@ -50,7 +50,9 @@ std::string NameFromLine(std::string_view line, bool& unclosed) {
       hasClosing = true;
     }
   }
-  unclosed = hasPair && (!hasClosing || end < start);
+  if (hasPair && (!hasClosing || end < start)) {
+    return Failure{path, "has a name line whose name has no closing quote right before the line end"};
+  }
   if (end < start) return std::string();
   return std::string(line.substr(start, end - start));
 }
@@ -63,23 +65,11 @@ LeadingInteger BoundFromLine(std::string_view line) {
   return ReadLeadingInteger(line);
 }
 
-int32_t Clamp(int64_t value) {
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(value);
-}
-
-void NoteFault(std::string& fault, std::string reason) {
-  if (fault.empty()) fault = std::move(reason);
-}
-
 }  // namespace
 
-AcqConfigReading ParseAcqConfig(std::string_view text) {
-  AcqConfigReading reading;
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path) {
   LineCursor cursor(text);
   std::string_view line;
-
   bool marker = false;
   while (cursor.Next(line)) {
     if (line.substr(0, 4) == "#ACQ") {
@@ -87,52 +77,57 @@ AcqConfigReading ParseAcqConfig(std::string_view text) {
       break;
     }
   }
-  if (!marker) NoteFault(reading.fault, "has no line beginning with \"#ACQ\"");
-
+  if (!marker) return Failure{path, "has no line beginning with \"#ACQ\""};
   std::string_view nameLine;
   std::string_view firstLine;
   std::string_view lastLine;
-  bool complete = marker && cursor.Next(line) && cursor.Next(nameLine) &&
-                  cursor.Next(firstLine) && cursor.Next(lastLine);
-  if (marker && !complete) {
-    NoteFault(reading.fault, "ends before the line of the last sequence number");
+  if (!(cursor.Next(line) && cursor.Next(nameLine) && cursor.Next(firstLine) &&
+        cursor.Next(lastLine))) {
+    return Failure{path, "ends before the line of the last sequence number"};
+  }
+  Result<std::string> name = NameFromLine(nameLine, path);
+  if (!name.ok()) return name.failure();
+  const LeadingInteger first = BoundFromLine(firstLine);
+  const LeadingInteger last = BoundFromLine(lastLine);
+  if (!first.fitsInt32) {
+    return Failure{path, "has a first sequence number outside the signed 32-bit range"};
+  }
+  if (!last.fitsInt32) {
+    return Failure{path, "has a last sequence number outside the signed 32-bit range"};
   }
 
-  bool unclosed = false;
-  std::string name = NameFromLine(nameLine, unclosed);
-  if (unclosed) {
-    NoteFault(reading.fault,
-              "has a name line whose name has no closing quote right before the line end");
-  }
-
-  AcqConfig& config = reading.config;
-  config.acqFile = kAcqFolderPrefix + name;
+  AcqConfig config;
+  config.acqFile = kAcqFolderPrefix + name.value();
   config.infFile = DeriveFileName(config.acqFile, "INF");
   config.inf1File = DeriveFileName(config.acqFile, "INF1");
   config.inf2File = DeriveFileName(config.acqFile, "INF2");
   config.inf3File = DeriveFileName(config.acqFile, "INF3");
   config.infAllLabel = DeriveFileName(config.acqFile, "INF1-2-3");
   config.sortedFile = DeriveFileName(config.acqFile, "R");
-
-  LeadingInteger first = BoundFromLine(firstLine);
-  LeadingInteger last = BoundFromLine(lastLine);
-  if (!first.fitsInt32) {
-    NoteFault(reading.fault, "has a first sequence number outside the signed 32-bit range");
-  }
-  if (!last.fitsInt32) {
-    NoteFault(reading.fault, "has a last sequence number outside the signed 32-bit range");
-  }
-  config.firstSeq = Clamp(first.value);
-  config.lastSeq = Clamp(last.value);
-  return reading;
+  config.firstSeq = static_cast<int32_t>(first.value);
+  config.lastSeq = static_cast<int32_t>(last.value);
+  Outcome safe = CheckAcqFileNames(config, path);
+  if (!safe.ok()) return safe.failure();
+  return config;
 }
 
-Result<AcqConfigReading> ReadAcqConfig(const std::string& path) {
+Result<AcqConfig> ReadAcqConfig(const std::string& path) {
   Result<std::string> content = ReadWholeFile(path);
   if (!content.ok()) return content.failure();
   std::string& text = content.value();
   text.resize(CompactCrLf(text.data(), text.size()));
-  return ParseAcqConfig(text);
+  return ParseAcqConfig(text, path);
+}
+
+std::string DeriveFileName(std::string_view acqFile, std::string_view tag) {
+  // Characters, not bytes: a UTF-8 name derives as the same name in a single-byte code page.
+  const size_t cut = StartOfLastCharacters(acqFile, 4);
+  std::string name;
+  name.reserve(acqFile.size() + tag.size());
+  name.append(acqFile.substr(0, cut));
+  name.append(tag);
+  name.append(acqFile.substr(cut));
+  return name;
 }
 
 }  // namespace acqsort

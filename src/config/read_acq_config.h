@@ -8,23 +8,23 @@
 
 namespace acqsort {
 
-// What a configuration file yields, together with the first reason found while reading it
-// why the run must not use it. The record is filled the same way whether or not there is
-// such a reason: a missing line leaves an empty name or a bound of 0.
-struct [[nodiscard]] AcqConfigReading {
-  AcqConfig config;
-  std::string fault;  // empty when the reading found nothing wrong
-};
-
-// Reads the configuration from `text`, whose newlines are already single LFs.
+// Reads the configuration file at `path` (read only, CR LF or LF), derives the run's file
+// names and refuses a configuration that the run must not use, naming `path`. Nothing has
+// been created or changed when it fails.
 //
 // The section begins at the first line whose first four characters are "#ACQ". The line
 // after it is skipped; the next holds the name in double quotes after a colon
 // (key:"name"), the closing quote ending the line; the two after that hold the first and
 // the last sequence number, each after the line's last colon.
-AcqConfigReading ParseAcqConfig(std::string_view text);
+Result<AcqConfig> ReadAcqConfig(const std::string& path);
 
-// Reads the configuration file at `path` (read only, CR LF or LF) and parses it.
-Result<AcqConfigReading> ReadAcqConfig(const std::string& path);
+// The same for a configuration's text already in memory, with LF newlines.
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path = kAcqConfigPath);
+
+// `acqFile` with `tag` inserted in front of its last four characters, which usually are
+// the extension (characters: code points in a valid UTF-8 name, bytes otherwise):
+// "ACQ\data.txt" with "R" gives "ACQ\dataR.txt". The insertion point is counted from the
+// end of the whole path, so a path of fewer than four characters gets the tag in front.
+std::string DeriveFileName(std::string_view acqFile, std::string_view tag);
 
 }  // namespace acqsort

@@ -30,9 +30,10 @@ const ConfigCase kConfigCases[] = {
     {"no colon-quote pair: the name runs from the start of the line",
      "#ACQ\n\ndata.txt\"\n1\n2\n", "ACQ\\data.txt", 1, 2, ""},
     {"a blank between colon and quote keeps the key in the name",
-     "#ACQ\n\nname: \"data.txt\"\n1\n2\n", "ACQ\\name: \"data.txt", 1, 2, ""},
+     "#ACQ\n\nname: \"data.txt\"\n1\n2\n", "", 0, 0,
+     "has the name \"name: \"data.txt\", which holds a character"},
     {"neither pair nor closing quote gives the empty name", "#ACQ\n\ndata.txt\n1\n2\n",
-     "ACQ\\", 1, 2, ""},
+     "", 0, 0, "has the name \"\", shorter than four characters"},
     {"number lines: trailing comma, empty, negative, no colon",
      "#ACQ\n\nn:\"data.txt\"\nx: 25,\nx:\n", "ACQ\\data.txt", 25, 0, ""},
     {"negative bound and a line without colon",
@@ -76,20 +77,22 @@ const ConfigCase kConfigCases[] = {
 TEST(ParseAcqConfigTest, ReadsTheSectionAfterTheMarker) {
   for (const ConfigCase& c : kConfigCases) {
     SCOPED_TRACE(c.what);
-    AcqConfigReading reading = ParseAcqConfig(c.text);
-    EXPECT_EQ(reading.config.acqFile, c.acqFile);
-    EXPECT_EQ(reading.config.firstSeq, c.firstSeq);
-    EXPECT_EQ(reading.config.lastSeq, c.lastSeq);
+    Result<AcqConfig> config = ParseAcqConfig(c.text, "CONFIG\\ACQ.config");
     if (*c.fault == '\0') {
-      EXPECT_EQ(reading.fault, "");
+      ASSERT_TRUE(config.ok()) << config.failure().reason;
+      EXPECT_EQ(config.value().acqFile, c.acqFile);
+      EXPECT_EQ(config.value().firstSeq, c.firstSeq);
+      EXPECT_EQ(config.value().lastSeq, c.lastSeq);
     } else {
-      EXPECT_NE(reading.fault.find(c.fault), std::string::npos) << reading.fault;
+      ASSERT_FALSE(config.ok()) << "accepted, with the name " << config.value().acqFile;
+      EXPECT_EQ(config.failure().file, "CONFIG\\ACQ.config");
+      EXPECT_NE(config.failure().reason.find(c.fault), std::string::npos) << config.failure().reason;
     }
   }
 }
 
 TEST(ParseAcqConfigTest, DerivesTheSixOtherNames) {
-  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n500\n").config;
+  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n500\n").value();
   EXPECT_EQ(config.acqFile, "ACQ\\data.txt");
   EXPECT_EQ(config.infFile, "ACQ\\dataINF.txt");
   EXPECT_EQ(config.inf1File, "ACQ\\dataINF1.txt");
@@ -103,21 +106,53 @@ TEST(ReadAcqConfigTest, ReadsCrLfFilesLikeLfFiles) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
   testutil::WriteBytes(path, "[general]\r\n#ACQ out\r\nfile\r\nname:\"data.txt\"\r\nfirst: 3\r\nlast: 9\r\n");
-  Result<AcqConfigReading> reading = ReadAcqConfig(path);
-  ASSERT_TRUE(reading.ok()) << reading.failure().reason;
-  EXPECT_EQ(reading.value().fault, "");
-  EXPECT_EQ(reading.value().config.acqFile, "ACQ\\data.txt");
-  EXPECT_EQ(reading.value().config.firstSeq, 3);
-  EXPECT_EQ(reading.value().config.lastSeq, 9);
+  Result<AcqConfig> config = ReadAcqConfig(path);
+  ASSERT_TRUE(config.ok()) << config.failure().reason;
+  EXPECT_EQ(config.value().acqFile, "ACQ\\data.txt");
+  EXPECT_EQ(config.value().firstSeq, 3);
+  EXPECT_EQ(config.value().lastSeq, 9);
 }
 
 TEST(ReadAcqConfigTest, AMissingFileIsAFailureNamingIt) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("missing.config");
-  Result<AcqConfigReading> reading = ReadAcqConfig(path);
-  ASSERT_FALSE(reading.ok());
-  EXPECT_EQ(reading.failure().file, path);
-  EXPECT_NE(reading.failure().reason.find("can't be opened"), std::string::npos);
+  Result<AcqConfig> config = ReadAcqConfig(path);
+  ASSERT_FALSE(config.ok());
+  EXPECT_EQ(config.failure().file, path);
+  EXPECT_NE(config.failure().reason.find("can't be opened"), std::string::npos);
+}
+
+TEST(DeriveFileNameTest, InsertsTheTagBeforeTheLastFourCharacters) {
+  struct Case {
+    const char* acqFile;
+    const char* tag;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"ACQ\\data.txt", "INF", "ACQ\\dataINF.txt"},
+      {"ACQ\\data.txt", "INF1-2-3", "ACQ\\dataINF1-2-3.txt"},
+      {"ACQ\\data.txt", "R", "ACQ\\dataR.txt"},
+      // Counted from the end of the whole path, never at a dot.
+      {"ACQ\\run.2.csv", "R", "ACQ\\run.2R.csv"},
+      {"ACQ\\data.text", "R", "ACQ\\data.Rtext"},
+      {"ACQ\\noextension", "R", "ACQ\\noextenRsion"},
+      // Short names put the tag inside the folder prefix.
+      {"ACQ\\ab", "R", "ACRQ\\ab"},
+      {"ACQ\\", "R", "RACQ\\"},
+      {"ACQ\\", "INF1", "INF1ACQ\\"},
+      // A valid UTF-8 name counts characters, so it derives as in a single-byte code page
+      // (here Windows-1252), and a cut never falls inside a character.
+      {"ACQ\\Gr\xC3\xB6\xC3\x9F" "e", "R", "ACQ\\GRr\xC3\xB6\xC3\x9F" "e"},
+      {"ACQ\\Gr\xC3\xB6\xC3\x9F" "e", "INF1", "ACQ\\GINF1r\xC3\xB6\xC3\x9F" "e"},
+      {"ACQ\\Gr\xF6\xDF" "e", "R", "ACQ\\GRr\xF6\xDF" "e"},
+      {"ACQ\\x\xE2\x82\xAC\xE2\x82\xAC.t", "R", "ACQ\\xR\xE2\x82\xAC\xE2\x82\xAC.t"},
+      {"ACQ\\data.\xF0\x9F\x93\x88", "R", "ACQ\\daRta.\xF0\x9F\x93\x88"},
+      // Not valid UTF-8 (a lone continuation byte): bytes, as in a single-byte code page.
+      {"ACQ\\data\x80\x80\x80", "R", "ACQ\\datRa\x80\x80\x80"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DeriveFileName(c.acqFile, c.tag), c.expected) << c.acqFile << " + " << c.tag;
+  }
 }
 
 }  // namespace

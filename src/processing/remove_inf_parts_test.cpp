@@ -13,8 +13,6 @@
 namespace acqsort {
 namespace {
 
-const AcqConfig kConfig = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n9\n").config;
-
 // A configuration whose three parts lie in `dir`, as the report prints them.
 AcqConfig PartsIn(const testutil::ScratchDir& dir) {
   AcqConfig config;
@@ -79,7 +77,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
 TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
   // The real file layer, in a working directory that holds no ACQ folder at all.
   testutil::RecordingConsole console;
-  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").config;
+  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").value();
   RemoveInfParts(config, MergedParts{}, console);
   EXPECT_EQ(console.text(), "");
 }

@@ -1,6 +1,6 @@
 #include "run/run_sort.h"
 
-#include "config/check_acq_config.h"
+#include "config/read_acq_config.h"
 #include "processing/merge_inf_parts.h"
 #include "processing/remove_inf_parts.h"
 #include "processing/sort_acq_file.h"
@@ -19,7 +19,7 @@ int ReportFailure(Console& console, const Failure& failure) {
 int RunSort(Console& console) {
   console.WriteLine(kBanner);
 
-  Result<AcqConfig> config = LoadAcqConfig(kAcqConfigPath);
+  Result<AcqConfig> config = ReadAcqConfig(kAcqConfigPath);
   if (!config.ok()) return ReportFailure(console, config.failure());
 
   Outcome sorted = SortAcqFile(config.value(), console);

@@ -1,4 +1,4 @@
-#include "config/check_acq_config.h"
+#include "config/acq_file_names.h"
 
 #include <gtest/gtest.h>
 
@@ -8,26 +8,42 @@
 namespace acqsort {
 namespace {
 
+// A configuration for `name` with its derived names, unchecked.
 AcqConfig WithName(const std::string& name) {
-  return ParseAcqConfig("#ACQ\n\nname:\"" + name + "\"\n1\n2\n").config;
+  AcqConfig config;
+  config.acqFile = kAcqFolderPrefix + name;
+  config.sortedFile = DeriveFileName(config.acqFile, "R");
+  config.infFile = DeriveFileName(config.acqFile, "INF");
+  config.inf1File = DeriveFileName(config.acqFile, "INF1");
+  config.inf2File = DeriveFileName(config.acqFile, "INF2");
+  config.inf3File = DeriveFileName(config.acqFile, "INF3");
+  return config;
 }
 
-TEST(CheckAcqConfigTest, AcceptsPlainNamesInsideTheAcqFolder) {
+// Why the names of `config` are refused, or an empty text.
+std::string Refusal(const AcqConfig& config) {
+  Outcome checked = CheckAcqFileNames(config, "CONFIG\\ACQ.config");
+  if (checked.ok()) return std::string();
+  EXPECT_EQ(checked.failure().file, "CONFIG\\ACQ.config");
+  return checked.failure().reason;
+}
+
+TEST(CheckAcqFileNamesTest, AcceptsPlainNamesInsideTheAcqFolder) {
   for (const char* name : {"data.txt", "abcd", "sub\\data.txt", "sub/data.txt", "a..b.txt", ".data.txt", "sub\\.hidden\\data.txt",
                            "long name with blanks.txt", "COM.txt", "COM10.txt", "CONSOLE.txt", "NULL.txt",
                            "xCON.txt", "nul_data.txt", "Gr\xC3\xB6\xC3\x9F" "e"}) {
-    EXPECT_EQ(CheckAcqConfig(WithName(name)), "") << name;
+    EXPECT_EQ(Refusal(WithName(name)), "") << name;
   }
 }
 
-TEST(CheckAcqConfigTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
+TEST(CheckAcqFileNamesTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
   struct Case {
     AcqConfig config;
     const char* reason;
   };
   const Case cases[] = {
       {WithName("abc"), "shorter than four characters"},
-      {ParseAcqConfig("#ACQ\n\nnone\n1\n2\n").config, "shorter than four characters"},
+      {WithName(""), "shorter than four characters"},
       {WithName("\\data.txt"), "absolute path"},
       {WithName("/etc/data.txt"), "absolute path"},
       {WithName("C:data.txt"), "absolute path"},
@@ -55,32 +71,31 @@ TEST(CheckAcqConfigTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
       {WithName("da|ta.txt"), "a character that file names can't hold"},
       {WithName("data?.txt"), "a character that file names can't hold"},
       {WithName("data\t.txt"), "\"data\\x09.txt\""},
-      {ParseAcqConfig("#ACQ\n\nname: \"data.txt\"\n1\n2\n").config,
-       "is there a blank between the colon and the opening quote?"},
+      {WithName("name: \"data.txt"), "is there a blank between the colon and the opening quote?"},
   };
   for (const Case& c : cases) {
-    std::string reason = CheckAcqConfig(c.config);
+    std::string reason = Refusal(c.config);
     EXPECT_NE(reason.find(c.reason), std::string::npos)
         << c.config.acqFile << " gave: " << reason;
   }
 }
 
-TEST(LoadAcqConfigTest, RefusalsNameTheConfigurationFile) {
+TEST(ReadAcqConfigTest, RefusalsNameTheConfigurationFile) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
   testutil::WriteBytes(path, "#ACQ\n\nname:\"ab\"\n1\n2\n");
-  Result<AcqConfig> refused = LoadAcqConfig(path);
+  Result<AcqConfig> refused = ReadAcqConfig(path);
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.failure().file, path);
   EXPECT_NE(refused.failure().reason.find("shorter than four"), std::string::npos);
 
   testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n");
-  refused = LoadAcqConfig(path);
+  refused = ReadAcqConfig(path);
   ASSERT_FALSE(refused.ok());
   EXPECT_NE(refused.failure().reason.find("ends before"), std::string::npos);
 
   testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n1\n2\n");
-  Result<AcqConfig> loaded = LoadAcqConfig(path);
+  Result<AcqConfig> loaded = ReadAcqConfig(path);
   ASSERT_TRUE(loaded.ok()) << loaded.failure().reason;
   EXPECT_EQ(loaded.value().sortedFile, "ACQ\\dataR.txt");
 }

@@ -1,4 +1,4 @@
-#include "config/check_acq_config.h"
+#include "config/acq_file_names.h"
 
 #include <cctype>
 #include <cstdio>
@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "common/utf8.h"
-#include "config/read_acq_config.h"
 
 namespace acqsort {
 
@@ -108,9 +107,7 @@ std::string ComponentFault(std::string_view name, std::string_view file, const c
   return std::string();
 }
 
-}  // namespace
-
-std::string CheckAcqConfig(const AcqConfig& config) {
+std::string NameFault(const AcqConfig& config) {
   std::string_view name = config.acqFile;
   name.remove_prefix(std::string_view(kAcqFolderPrefix).size());
   if (CountCharacters(name) < 4) {
@@ -143,13 +140,12 @@ std::string CheckAcqConfig(const AcqConfig& config) {
   return std::string();
 }
 
-Result<AcqConfig> LoadAcqConfig(const std::string& path) {
-  Result<AcqConfigReading> reading = ReadAcqConfig(path);
-  if (!reading.ok()) return reading.failure();
-  if (!reading.value().fault.empty()) return Failure{path, reading.value().fault};
-  std::string refusal = CheckAcqConfig(reading.value().config);
-  if (!refusal.empty()) return Failure{path, refusal};
-  return reading.value().config;
+}  // namespace
+
+Outcome CheckAcqFileNames(const AcqConfig& config, const std::string& configPath) {
+  std::string fault = NameFault(config);
+  if (!fault.empty()) return Failure{configPath, fault};
+  return {};
 }
 
 }  // namespace acqsort
