@@ -2,8 +2,8 @@
 
 // The one place that knows the platform's file system. Paths are given as the tool prints
 // them, with backslashes; each platform maps them to its own form. Everything is binary:
-// newline translation is done by the text layer above, so that every platform reads and
-// writes the same bytes.
+// newlines are translated above this layer, by the one rule in platform/newlines.h, so
+// that every platform reads and writes the same bytes.
 
 #include <cstddef>
 #include <cstdint>

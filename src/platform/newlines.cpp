@@ -25,6 +25,11 @@ size_t CompactCrLf(char* data, size_t size) {
   return static_cast<size_t>(write - data);
 }
 
+std::string_view LineContent(std::string_view text, size_t begin, size_t end) {
+  if (end < text.size() && end > begin && text[end - 1] == '\r') --end;
+  return text.substr(begin, end - begin);
+}
+
 void AppendWithCrLf(std::string_view text, std::string& out) {
   while (!text.empty()) {
     size_t lf = text.find('\n');
@@ -33,7 +38,7 @@ void AppendWithCrLf(std::string_view text, std::string& out) {
       return;
     }
     out.append(text.data(), lf);
-    out.append("\r\n", 2);
+    out.append(kNewlineOnDisk);
     text.remove_prefix(lf + 1);
   }
 }

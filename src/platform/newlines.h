@@ -1,7 +1,12 @@
 #pragma once
 
-// Text-mode newline translation, done by the tool itself so that every platform reads and
-// writes the same bytes: on disk a newline is CR LF; in memory it is one LF.
+// The newline rule, in one place, done by the tool itself so that every platform reads and
+// writes the same bytes: on disk a newline is CR LF (an LF alone is read as one too); in
+// memory it is one LF; a CR that is not followed by an LF is ordinary data.
+//
+// The configuration and the parts are translated as they are read (CompactCrLf). The ACQ
+// file, the largest input, is read as it is on disk and each line is cut out by
+// LineContent, which applies the same rule per line and spares a pass over the whole file.
 
 #include <cstddef>
 #include <string>
@@ -9,9 +14,17 @@
 
 namespace acqsort {
 
+// A newline as written to disk.
+inline constexpr std::string_view kNewlineOnDisk = "\r\n";
+
 // Turns every CR LF pair in data[0, size) into one LF, in place, and returns the new size.
 // Any other CR is ordinary data.
 size_t CompactCrLf(char* data, size_t size);
+
+// The content of the line that starts at `begin` in untranslated `text` and ends at `end`,
+// the position of its LF (or the end of the text): without the LF, and without a CR that
+// directly precedes the LF.
+std::string_view LineContent(std::string_view text, size_t begin, size_t end);
 
 // Appends `text` to `out` with every LF written as CR LF.
 void AppendWithCrLf(std::string_view text, std::string& out);

@@ -50,7 +50,7 @@ Outcome TextOutput::WriteLine(std::string_view line) {
   } else {
     buffer_.append(line);
   }
-  buffer_.append("\r\n", 2);
+  buffer_.append(kNewlineOnDisk);
   return FlushIfFull();
 }
 

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "processing/sequence_number.h"
+#include "common/leading_integer.h"
+#include "platform/newlines.h"
 
 namespace acqsort {
 
@@ -17,6 +18,10 @@ size_t LineEnd(std::string_view text, size_t offset) {
 
 }  // namespace
 
+int32_t SequenceNumberOf(std::string_view line) {
+  return static_cast<int32_t>(ReadLeadingInteger(line.substr(0, 6)).value);
+}
+
 void FileAcqLines(std::string_view text, SeqTable& table) {
   for (size_t offset = 0; offset < text.size();) {
     size_t end = LineEnd(text, offset);
@@ -27,9 +32,7 @@ void FileAcqLines(std::string_view text, SeqTable& table) {
 }
 
 std::string_view AcqLineAt(std::string_view text, size_t offset) {
-  size_t end = LineEnd(text, offset);
-  if (end < text.size() && end > offset && text[end - 1] == '\r') --end;
-  return text.substr(offset, end - offset);
+  return LineContent(text, offset, LineEnd(text, offset));
 }
 
 }  // namespace acqsort

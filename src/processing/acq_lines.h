@@ -1,14 +1,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "processing/seq_table.h"
 
 namespace acqsort {
 
-// The ACQ text as read from disk (CR LF or LF). A line ends at an LF; a CR right before it
-// belongs to the newline, any other CR to the line.
+// Sequence numbers come from the first six characters of a line, so none exceeds this.
+inline constexpr int32_t kLargestSequenceNumber = 999999;
+
+// The sequence number at the start of `line`, read from its first six characters only:
+// white space, a sign, then digits. A line that does not begin so gives 0.
+int32_t SequenceNumberOf(std::string_view line);
+
+// The ACQ text as read from disk (CR LF or LF), cut into lines by the newline rule of
+// platform/newlines.h.
 
 // Files every line of `text` under the sequence number at its start.
 void FileAcqLines(std::string_view text, SeqTable& table);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "processing/sequence_number.h"
+#include "processing/acq_lines.h"
 
 namespace acqsort {
 

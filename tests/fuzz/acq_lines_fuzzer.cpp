@@ -17,7 +17,6 @@
 #include "platform/newlines.h"
 #include "processing/acq_lines.h"
 #include "processing/seq_table.h"
-#include "processing/sequence_number.h"
 
 namespace {
 
