@@ -17,7 +17,8 @@ ScratchDir::ScratchDir() {
     if (c == '/') c = '_';
   }
   root_ = std::filesystem::temp_directory_path() / name;
-  std::filesystem::remove_all(root_);
+  std::error_code ignored;  // what an earlier run left behind must not fail this one
+  std::filesystem::remove_all(root_, ignored);
   std::filesystem::create_directories(root_);
 }
 
