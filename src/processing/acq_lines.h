@@ -15,10 +15,9 @@ inline constexpr int32_t kLargestSequenceNumber = 999999;
 // white space, a sign, then digits. A line that does not begin so gives 0.
 int32_t SequenceNumberOf(std::string_view line);
 
-// The ACQ text as read from disk (CR LF or LF), cut into lines by the newline rule of
+// Files every line of `text` under the sequence number at its start. The text is the ACQ
+// file as it is on disk (CR LF or LF), cut into lines by the newline rule of
 // platform/newlines.h.
-
-// Files every line of `text` under the sequence number at its start.
 void FileAcqLines(std::string_view text, SeqTable& table);
 
 // The line that starts at `offset`, without its newline.
