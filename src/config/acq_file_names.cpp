@@ -116,6 +116,9 @@ std::string NameFault(const AcqConfig& config) {
   if (IsAbsolute(name)) {
     return "has the name " + Shown(name) + ", an absolute path: it must lie in the ACQ folder";
   }
+  if (IsSeparator(name.back())) {
+    return "has the name " + Shown(name) + ", which ends in a separator: it must name a file";
+  }
   for (std::string_view component : Components(name)) {
     if (component == "..") {
       return "has the name " + Shown(name) + ", which steps out of the ACQ folder with \"..\"";

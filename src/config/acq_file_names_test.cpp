@@ -68,6 +68,8 @@ TEST(CheckAcqFileNamesTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
       {WithName("nul\\data.txt"), "\"nul\" is a name that Windows keeps for a device"},
       {WithName("PN.tx"), "which makes the sorted file \"ACQ\\PRN.tx\": \"PRN\" is a name that Windows keeps for a device"},
       {WithName("\xC3\xA4" "bc"), "shorter than four characters"},
+      {WithName("data\\"), "which ends in a separator: it must name a file"},
+      {WithName("sub/data/"), "which ends in a separator: it must name a file"},
       {WithName("da|ta.txt"), "a character that file names can't hold"},
       {WithName("data?.txt"), "a character that file names can't hold"},
       {WithName("data\t.txt"), "\"data\\x09.txt\""},
