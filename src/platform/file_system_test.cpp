@@ -34,6 +34,16 @@ TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
   EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
+TEST(InputFileTest, OpeningAMissingFileOrAFolderFails) {
+  testutil::ScratchDir dir;
+  for (const std::string& path : {dir.Path("missing.txt"), dir.root().string()}) {
+    Result<InputFile> input = InputFile::Open(path);
+    ASSERT_FALSE(input.ok()) << path;
+    EXPECT_EQ(input.failure().file, path);
+    EXPECT_NE(input.failure().reason.find("can't be opened"), std::string::npos);
+  }
+}
+
 TEST(InputFileTest, ANameTooLongForTheFileSystemSaysSo) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path(std::string(300, 'x') + ".txt");

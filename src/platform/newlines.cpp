@@ -30,6 +30,18 @@ std::string_view LineContent(std::string_view text, size_t begin, size_t end) {
   return text.substr(begin, end - begin);
 }
 
+size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore) {
+  while (from < raw.size()) {
+    const void* found = std::memchr(raw.data() + from, '\n', raw.size() - from);
+    if (found == nullptr) return std::string_view::npos;
+    const size_t lf = static_cast<size_t>(static_cast<const char*>(found) - raw.data());
+    const bool paired = lf == 0 ? crBefore : raw[lf - 1] == '\r';
+    if (!paired) return lf;
+    from = lf + 1;
+  }
+  return std::string_view::npos;
+}
+
 void AppendWithCrLf(std::string_view text, std::string& out) {
   while (!text.empty()) {
     size_t lf = text.find('\n');

@@ -4,9 +4,11 @@
 // writes the same bytes: on disk a newline is CR LF (an LF alone is read as one too); in
 // memory it is one LF; a CR that is not followed by an LF is ordinary data.
 //
-// The configuration and the parts are translated as they are read (CompactCrLf). The ACQ
-// file, the largest input, is read as it is on disk and each line is cut out by
-// LineContent, which applies the same rule per line and spares a pass over the whole file.
+// Reading translates a CR LF pair into one LF and writing an LF into CR LF, so a copy from
+// disk to disk changes only an LF that no CR precedes. The configuration is translated as it
+// is read (CompactCrLf). The ACQ file, the largest input, is read as it is on disk and each
+// line is cut out by LineContent. The parts are copied untranslated but for their lone LFs
+// (FindLoneLf). Both apply the same rule without a pass of its own over the data.
 
 #include <cstddef>
 #include <string>
@@ -25,6 +27,10 @@ size_t CompactCrLf(char* data, size_t size);
 // the position of its LF (or the end of the text): without the LF, and without a CR that
 // directly precedes the LF.
 std::string_view LineContent(std::string_view text, size_t begin, size_t end);
+
+// The position of the first LF at or after `from` in untranslated `raw` that no CR precedes,
+// or npos. `crBefore` tells whether the byte before raw[0] was a CR.
+size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore);
 
 // Appends `text` to `out` with every LF written as CR LF.
 void AppendWithCrLf(std::string_view text, std::string& out);

@@ -29,6 +29,7 @@ Outcome TextOutput::FlushIfFull() {
 }
 
 Outcome TextOutput::Write(std::string_view text) {
+  endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
   // Large texts go through in slices, so the buffer stays near its size.
   while (!text.empty()) {
     std::string_view slice = text.substr(0, bufferSize_);
@@ -51,6 +52,29 @@ Outcome TextOutput::WriteLine(std::string_view line) {
     buffer_.append(line);
   }
   buffer_.append(kNewlineOnDisk);
+  endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
+  return FlushIfFull();
+}
+
+Outcome TextOutput::CopyUntranslated(std::string_view raw) {
+  if (raw.empty()) return {};
+  size_t lone = FindLoneLf(raw, 0, endsWithCr_);
+  endsWithCr_ = raw.back() == '\r';
+  if (lone == std::string_view::npos && raw.size() >= bufferSize_) {
+    Outcome flushed = Flush();
+    if (!flushed.ok()) return flushed;
+    return file_.Write(raw.data(), raw.size());
+  }
+  size_t start = 0;
+  while (lone != std::string_view::npos) {
+    buffer_.append(raw.data() + start, lone - start);
+    buffer_.append(kNewlineOnDisk);
+    start = lone + 1;
+    lone = FindLoneLf(raw, start, false);  // raw[start - 1] is an LF
+    Outcome flushed = FlushIfFull();
+    if (!flushed.ok()) return flushed;
+  }
+  buffer_.append(raw.data() + start, raw.size() - start);
   return FlushIfFull();
 }
 

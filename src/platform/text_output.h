@@ -21,6 +21,11 @@ class TextOutput {
   Outcome Write(std::string_view text);
   // Writes `line`, which holds no LF, and then a newline.
   Outcome WriteLine(std::string_view line);
+  // Writes bytes as read from a file on disk (CR LF or LF), so that they reach the disk as
+  // if read with newline translation and written with it: only an LF that no CR precedes
+  // changes, into CR LF. A block without such an LF goes to the file without a copy.
+  // Consecutive calls continue one file, so a block may split a CR LF pair anywhere.
+  Outcome CopyUntranslated(std::string_view raw);
   Outcome Commit(Durability durability);
 
  private:
@@ -30,6 +35,7 @@ class TextOutput {
   ReplacementFile file_;
   std::string buffer_;
   size_t bufferSize_;
+  bool endsWithCr_ = false;  // the last untranslated block copied ended with a CR
 };
 
 }  // namespace acqsort

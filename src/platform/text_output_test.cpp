@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/newlines.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -70,6 +71,54 @@ TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace)
   EXPECT_NE(committed.failure().reason.find("can't be replaced"), std::string::npos);
   EXPECT_EQ(EntriesIn(dir.root()), 1u);
   EXPECT_EQ(testutil::ReadBytes(dir.Path("merged.txt/keep")), "kept");
+}
+
+// Copying disk bytes untranslated must give what reading them with newline translation and
+// writing them with it gives, however the bytes are cut into blocks: every text of up to
+// seven bytes over 'a', CR and LF, cut into blocks of 1 to 4 bytes.
+TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
+  testutil::ScratchDir dir;
+  const std::string path = dir.Path("merged.txt");
+  std::vector<std::string> texts = {""};
+  for (size_t length = 1, first = 0; length <= 7; ++length) {
+    const size_t last = texts.size();
+    for (size_t i = first; i < last; ++i) {
+      for (char c : {'a', '\r', '\n'}) texts.push_back(texts[i] + c);
+    }
+    first = last;
+  }
+  for (size_t blockSize : {1, 2, 3, 4}) {
+    Result<TextOutput> output = TextOutput::Create(path, 3);
+    ASSERT_TRUE(output.ok());
+    std::string expected;
+    for (const std::string& disk : texts) {
+      // Each text behind a header, as a part stands in the merged file.
+      ASSERT_TRUE(output.value().Write("#\n").ok());
+      for (size_t at = 0; at < disk.size(); at += blockSize) {
+        ASSERT_TRUE(output.value().CopyUntranslated(std::string_view(disk).substr(at, blockSize)).ok());
+      }
+      std::string memory = disk;
+      memory.resize(CompactCrLf(memory.data(), memory.size()));
+      AppendWithCrLf("#\n" + memory, expected);
+    }
+    ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+    EXPECT_EQ(testutil::ReadBytes(path), expected) << "blocks of " << blockSize;
+  }
+}
+
+TEST(TextOutputTest, AnUntranslatedCopyOfALargeBlockKeepsItsPlace) {
+  testutil::ScratchDir dir;
+  const std::string path = dir.Path("merged.txt");
+  Result<TextOutput> output = TextOutput::Create(path, 8);
+  ASSERT_TRUE(output.ok());
+  ASSERT_TRUE(output.value().Write("head\n").ok());
+  // Large blocks without a lone LF go straight to the file, after what is buffered.
+  ASSERT_TRUE(output.value().CopyUntranslated("0123456789\r\nabcdef\r").ok());
+  ASSERT_TRUE(output.value().CopyUntranslated("\nnext line\n").ok());
+  ASSERT_TRUE(output.value().CopyUntranslated(std::string("nul\0 and more\r\n", 15)).ok());
+  ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+  EXPECT_EQ(testutil::ReadBytes(path),
+            "head\r\n0123456789\r\nabcdef\r\nnext line\r\n" + std::string("nul\0 and more\r\n", 15));
 }
 
 TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {

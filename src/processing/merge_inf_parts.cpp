@@ -1,43 +1,49 @@
 #include "processing/merge_inf_parts.h"
 
 #include <cerrno>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "platform/text_input.h"
+#include "platform/file_system.h"
 #include "platform/text_output.h"
 
 namespace acqsort {
 
 namespace {
 
-Outcome CopyPart(TextInput& part, TextOutput& output) {
+// How much of a part is read at a time.
+constexpr size_t kBlockSize = size_t{1} << 20;
+
+// Copies the part as it is on disk; only an LF without its CR gains one.
+Outcome CopyPart(InputFile& part, char* block, TextOutput& output) {
   for (;;) {
-    Result<std::string_view> block = part.ReadBlock();
-    if (!block.ok()) return block.failure();
-    if (block.value().empty()) return {};
-    Outcome written = output.Write(block.value());
+    Result<size_t> read = part.Read(block, kBlockSize);
+    if (!read.ok()) return read.failure();
+    if (read.value() == 0) return {};
+    Outcome written = output.CopyUntranslated(std::string_view(block, read.value()));
     if (!written.ok()) return written;
   }
 }
 
 Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
-  std::vector<TextInput> parts;
+  std::vector<InputFile> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
-    Result<TextInput> part = TextInput::Open(*path);
+    Result<InputFile> part = InputFile::Open(*path);
     if (!part.ok()) return part.failure();
     parts.push_back(std::move(part.value()));
   }
 
   Result<TextOutput> output = TextOutput::Create(config.infFile);
   if (!output.ok()) return output.failure();
+  std::unique_ptr<char[]> block(new char[kBlockSize]);
   MergedParts merged;
   for (size_t i = 0; i < parts.size(); ++i) {
     Outcome written = output.value().Write(kPartHeaders[i]);
-    if (written.ok()) written = CopyPart(parts[i], output.value());
+    if (written.ok()) written = CopyPart(parts[i], block.get(), output.value());
     if (!written.ok()) return written.failure();
     Result<FileIdentity> identity = parts[i].IdentityOfWhatWasRead();
     if (!identity.ok()) return identity.failure();
