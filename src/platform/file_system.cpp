@@ -81,6 +81,32 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   return content;
 }
 
+MappedFile::MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base,
+                       size_t size, const FileIdentity& identity)
+    : path_(std::move(path)),
+      handle_(handle),
+      mapping_(mapping),
+      base_(base),
+      size_(size),
+      identity_(identity) {}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      handle_(std::exchange(other.handle_, -1)),
+      mapping_(std::exchange(other.mapping_, -1)),
+      base_(std::exchange(other.base_, "")),
+      size_(std::exchange(other.size_, 0)),
+      identity_(other.identity_) {}
+
+Outcome MappedFile::CheckUnchanged() const {
+  Result<FileIdentity> now = detail::IdentityOf(handle_, path_);
+  if (!now.ok()) return now.failure();
+  if ((size_ > 0 && detail::MappingLost(base_)) || now.value() != identity_) {
+    return Failure{path_, "can't be read: it changed while it was being read"};
+  }
+  return {};
+}
+
 ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle)
     : target_(std::move(target)), temporaryPath_(std::move(temporaryPath)), handle_(handle) {}
 

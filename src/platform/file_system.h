@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/failure.h"
 
@@ -53,6 +54,34 @@ class InputFile {
   std::string path_;
   intptr_t handle_;
   uint64_t bytesRead_ = 0;
+};
+
+// A regular file's whole content mapped into memory for reading, without a copy. Another
+// program may truncate, extend or rewrite the file meanwhile: reading never crashes (what
+// the file no longer holds reads as zeros), and CheckUnchanged() tells afterwards whether
+// what was read is the file's content. Only one file is mapped at a time.
+class MappedFile {
+ public:
+  static Result<MappedFile> Open(const std::string& path);
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&&) = delete;
+  ~MappedFile();
+
+  std::string_view text() const { return std::string_view(base_, size_); }
+
+  // Fails, naming the file, when it changed since it was opened: a part of the mapping
+  // vanished under the reader, or its size, time or identity is no longer what it was.
+  Outcome CheckUnchanged() const;
+
+ private:
+  MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base, size_t size,
+             const FileIdentity& identity);
+  std::string path_;
+  intptr_t handle_;   // the file, kept open to compare it at the end
+  intptr_t mapping_;  // Windows' mapping object; unused elsewhere
+  const char* base_;
+  size_t size_;
+  FileIdentity identity_;
 };
 
 enum class Durability {

@@ -28,6 +28,10 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path);
 
 void Close(intptr_t handle);
 
+// Whether the guard against a file shrinking under its mapping had to step in for the
+// mapping that starts at `base`.
+bool MappingLost(const char* base);
+
 // A short name for the `attempt`-th temporary file of this process in the folder of
 // `target`: it does not grow with the target's name, and it ends in kTemporarySuffix.
 std::string TemporaryPathFor(const std::string& target, unsigned attempt);

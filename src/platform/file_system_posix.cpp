@@ -1,6 +1,8 @@
 // The file system on POSIX platforms: backslashes become slashes, and errors come from errno.
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,9 +70,50 @@ FileIdentity IdentityFromStat(const struct stat& info) {
   return identity;
 }
 
+// The one mapped file that a bus error may hit: when another program truncates a mapped
+// file, reading past its new end raises SIGBUS. The handler then puts zero pages in place
+// of the vanished ones, notes that the mapping is lost, and lets the reader go on.
+std::atomic<const char*> guardedBase{nullptr};
+std::atomic<size_t> guardedSize{0};
+std::atomic<bool> guardedLost{false};
+uintptr_t pageSize = 4096;
+struct sigaction previousBusAction;
+
+void OnBusError(int, siginfo_t* info, void*) {
+  const uintptr_t base = reinterpret_cast<uintptr_t>(guardedBase.load());
+  const uintptr_t end = base + guardedSize.load();
+  const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+  if (base != 0 && address >= base && address < end) {
+    const uintptr_t page = address & ~(pageSize - 1);
+    const uintptr_t pagesEnd = (end + pageSize - 1) & ~(pageSize - 1);
+    void* zeros = ::mmap(reinterpret_cast<void*>(page), pagesEnd - page, PROT_READ,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    if (zeros != MAP_FAILED) {
+      guardedLost.store(true);
+      return;
+    }
+  }
+  // Not a fault of the guarded mapping: as if this handler had never been installed.
+  ::sigaction(SIGBUS, &previousBusAction, nullptr);
+}
+
+void GuardAgainstBusErrors() {
+  static const bool installed = [] {
+    pageSize = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    return ::sigaction(SIGBUS, &action, &previousBusAction) == 0;
+  }();
+  (void)installed;
+}
+
 }  // namespace
 
 namespace detail {
+
+bool MappingLost(const char* base) { return guardedBase.load() == base && guardedLost.load(); }
 
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
@@ -122,6 +165,42 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
 }
 
 }  // namespace detail
+
+Result<MappedFile> MappedFile::Open(const std::string& path) {
+  Result<intptr_t> handle = detail::OpenRegularForReading(path);
+  if (!handle.ok()) return handle.failure();
+  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
+  if (!identity.ok()) {
+    ::close(Fd(handle.value()));
+    return identity.failure();
+  }
+  const size_t size = static_cast<size_t>(identity.value().size);
+  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
+  if (guardedBase.load() != nullptr) {
+    ::close(Fd(handle.value()));
+    return Failure{path, "can't be read: another file is mapped already"};
+  }
+  // All pages at once: the reading that follows meets no page faults.
+  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle.value()), 0);
+  if (base == MAP_FAILED) {
+    int error = errno;
+    ::close(Fd(handle.value()));
+    return Failure{path, Reason("can't be read", error)};
+  }
+  GuardAgainstBusErrors();
+  guardedLost.store(false);
+  guardedSize.store(size);
+  guardedBase.store(static_cast<const char*>(base));
+  return MappedFile(path, handle.value(), -1, static_cast<const char*>(base), size, identity.value());
+}
+
+MappedFile::~MappedFile() {
+  if (size_ > 0) {
+    guardedBase.store(nullptr);
+    ::munmap(const_cast<char*>(base_), size_);
+  }
+  if (handle_ != -1) ::close(Fd(handle_));
+}
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   const std::string nativeTarget = NativePath(target);

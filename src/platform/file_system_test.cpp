@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,72 @@ TEST(InputFileTest, ANameTooLongForTheFileSystemSaysSo) {
   ASSERT_FALSE(content.ok());
   EXPECT_EQ(content.failure().file, path);
   EXPECT_EQ(content.failure().reason, Reason("can't be opened", ENAMETOOLONG));
+}
+
+// Another program changes a mapped file while it is read: reading must never crash, and the
+// change must be seen afterwards, so that nothing built from the content is kept.
+TEST(MappedFileTest, AChangeWhileTheFileIsMappedIsSeenAndNeverCrashes) {
+  struct Case {
+    const char* what;
+    bool (*change)(const std::string& path);  // false when the platform refuses the change
+  };
+  const Case cases[] = {
+      {"truncated", [](const std::string& path) {
+         std::error_code refused;
+         std::filesystem::resize_file(path, 100, refused);
+         return !refused;
+       }},
+      {"extended", [](const std::string& path) {
+         std::ofstream(path, std::ios::binary | std::ios::app) << "a late record\r\n";
+         return true;
+       }},
+      {"rewritten in place", [](const std::string& path) {
+         std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+         file.seekp(10);
+         file << "X";
+         file.close();
+         std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+         return true;
+       }},
+  };
+  const std::string content = std::string(3 << 20, 'x') + "\r\n";  // several pages
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testutil::ScratchDir dir;
+    const std::string path = dir.Path("data.txt");
+    testutil::WriteBytes(path, content);
+    Result<MappedFile> mapped = MappedFile::Open(path);
+    ASSERT_TRUE(mapped.ok()) << mapped.failure().reason;
+    ASSERT_EQ(mapped.value().text().size(), content.size());
+    ASSERT_TRUE(mapped.value().CheckUnchanged().ok());
+
+    const bool changed = c.change(path);
+    std::cout << c.what << (changed ? ": done while mapped\n" : ": refused while mapped\n");
+    size_t xs = 0;
+    for (char byte : mapped.value().text()) xs += byte == 'x' ? 1 : 0;  // touches every page
+    Outcome unchanged = mapped.value().CheckUnchanged();
+    if (changed) {
+      ASSERT_FALSE(unchanged.ok()) << xs;
+      EXPECT_EQ(unchanged.failure().file, path);
+      EXPECT_EQ(unchanged.failure().reason, "can't be read: it changed while it was being read");
+    } else {
+      // Windows refuses to truncate a mapped file: the content stays whole.
+      EXPECT_TRUE(unchanged.ok());
+      EXPECT_EQ(xs, content.size() - 2);
+    }
+  }
+}
+
+TEST(MappedFileTest, MapsAFileWholeAndAnEmptyOneAsNothing) {
+  testutil::ScratchDir dir;
+  const std::string path = dir.Path("data.txt");
+  for (const std::string& content : {std::string("000001;one\r\n000002;two"), std::string()}) {
+    testutil::WriteBytes(path, content);
+    Result<MappedFile> mapped = MappedFile::Open(path);
+    ASSERT_TRUE(mapped.ok()) << mapped.failure().reason;
+    EXPECT_EQ(mapped.value().text(), content);
+    EXPECT_TRUE(mapped.value().CheckUnchanged().ok());
+  }
 }
 
 TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOne) {

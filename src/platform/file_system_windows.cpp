@@ -107,12 +107,46 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The one mapped file that an in-page error may hit. Windows refuses to truncate a file
+// while a view of it is mapped, but a file on a network share can still fail to page in;
+// the handler then puts zero pages in place of the whole view, notes that the mapping is
+// lost, and lets the reader go on.
+std::atomic<const char*> guardedBase{nullptr};
+std::atomic<size_t> guardedSize{0};
+std::atomic<bool> guardedLost{false};
+
+LONG CALLBACK OnInPageError(EXCEPTION_POINTERS* exception) {
+  const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+  const bool pageFault = record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR ||
+                         record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
+  if (!pageFault || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+  const char* base = guardedBase.load();
+  const char* address = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+  if (base == nullptr || address < base || address >= base + guardedSize.load()) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  void* where = const_cast<char*>(base);
+  if (!UnmapViewOfFile(where) ||
+      VirtualAlloc(where, guardedSize.load(), MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != where) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  guardedLost.store(true);
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+void GuardAgainstInPageErrors() {
+  static const bool installed = AddVectoredExceptionHandler(1, OnInPageError) != nullptr;
+  (void)installed;
+}
+
 // Reads and writes take at most this many bytes at a time.
 constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
 }  // namespace
 
 namespace detail {
+
+bool MappingLost(const char* base) { return guardedBase.load() == base && guardedLost.load(); }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
@@ -166,6 +200,51 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
 }
 
 }  // namespace detail
+
+Result<MappedFile> MappedFile::Open(const std::string& path) {
+  Result<intptr_t> handle = detail::OpenRegularForReading(path);
+  if (!handle.ok()) return handle.failure();
+  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
+  if (!identity.ok()) {
+    CloseHandle(Win(handle.value()));
+    return identity.failure();
+  }
+  const size_t size = static_cast<size_t>(identity.value().size);
+  // Windows maps no empty file.
+  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
+  if (guardedBase.load() != nullptr) {
+    CloseHandle(Win(handle.value()));
+    return Failure{path, "can't be read: another file is mapped already"};
+  }
+  HANDLE mapping = CreateFileMappingW(Win(handle.value()), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  const void* base = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+  if (base == nullptr) {
+    DWORD error = GetLastError();
+    if (mapping != nullptr) CloseHandle(mapping);
+    CloseHandle(Win(handle.value()));
+    return Failure{path, SystemReason("can't be read", error)};
+  }
+  GuardAgainstInPageErrors();
+  guardedLost.store(false);
+  guardedSize.store(size);
+  guardedBase.store(static_cast<const char*>(base));
+  return MappedFile(path, handle.value(), Handle(mapping), static_cast<const char*>(base), size,
+                    identity.value());
+}
+
+MappedFile::~MappedFile() {
+  if (size_ > 0) {
+    void* base = const_cast<char*>(base_);
+    if (detail::MappingLost(base_)) {
+      VirtualFree(base, 0, MEM_RELEASE);
+    } else {
+      UnmapViewOfFile(base);
+    }
+    guardedBase.store(nullptr);
+  }
+  if (mapping_ != -1) CloseHandle(Win(mapping_));
+  if (handle_ != -1) CloseHandle(Win(handle_));
+}
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   // A read-only file is not replaced behind its owner's back; MoveFileExW would refuse it

@@ -15,11 +15,12 @@ namespace acqsort {
 namespace {
 
 Outcome Sort(const AcqConfig& config, Console& console) {
-  // The file is read as it is on disk: lines end at LF, and a CR before it is dropped with
-  // the newline, which spares a pass that would turn CR LF into LF first.
-  Result<std::string> content = ReadWholeFile(config.acqFile);
-  if (!content.ok()) return content.failure();
-  const std::string_view text = content.value();
+  // The file is mapped, not copied, and read as it is on disk: lines end at LF, and a CR
+  // before it is dropped with the newline, which spares a pass that would turn CR LF into
+  // LF first.
+  Result<MappedFile> acq = MappedFile::Open(config.acqFile);
+  if (!acq.ok()) return acq.failure();
+  const std::string_view text = acq.value().text();
 
   SeqTable table(config.firstSeq, config.lastSeq);
   FileAcqLines(text, table);
@@ -32,6 +33,9 @@ Outcome Sort(const AcqConfig& config, Console& console) {
     return written.ok();
   });
   if (!written.ok()) return written;
+  // What another program did to the file meanwhile must not reach the sorted file.
+  Outcome unchanged = acq.value().CheckUnchanged();
+  if (!unchanged.ok()) return unchanged;
   Outcome committed = output.value().Commit(Durability::kCached);
   if (!committed.ok()) return committed;
 
