@@ -117,9 +117,10 @@ std::atomic<bool> guardedLost{false};
 
 LONG CALLBACK OnInPageError(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-  const bool pageFault = record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR ||
-                         record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION;
-  if (!pageFault || record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+  // As Microsoft's documentation asks: only an in-page error at an address of this mapping.
+  if (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record->NumberParameters < 2) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
   const char* base = guardedBase.load();
   const char* address = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
   if (base == nullptr || address < base || address >= base + guardedSize.load()) {
