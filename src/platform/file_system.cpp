@@ -81,6 +81,31 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   return content;
 }
 
+Result<MappedFile> MappedFile::Open(const std::string& path) {
+  Result<intptr_t> handle = detail::OpenRegularForReading(path);
+  if (!handle.ok()) return handle.failure();
+  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
+  if (!identity.ok()) {
+    detail::Close(handle.value());
+    return identity.failure();
+  }
+  const size_t size = static_cast<size_t>(identity.value().size);
+  // An empty file has nothing to map (and Windows maps none).
+  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
+  Result<detail::Mapping> mapping = detail::MapForReading(handle.value(), size, path);
+  if (!mapping.ok()) {
+    detail::Close(handle.value());
+    return mapping.failure();
+  }
+  return MappedFile(path, handle.value(), mapping.value().object, mapping.value().base, size,
+                    identity.value());
+}
+
+MappedFile::~MappedFile() {
+  if (size_ > 0) detail::Unmap(base_, size_, mapping_);
+  if (handle_ != -1) detail::Close(handle_);
+}
+
 MappedFile::MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base,
                        size_t size, const FileIdentity& identity)
     : path_(std::move(path)),

@@ -28,6 +28,19 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path);
 
 void Close(intptr_t handle);
 
+// A whole file mapped for reading: where it starts, and Windows' mapping object (-1 elsewhere).
+struct Mapping {
+  const char* base;
+  intptr_t object;
+};
+
+// Maps the first `size` bytes (more than 0) of the open file for reading, guarded against
+// the file shrinking under the mapping. One file at a time.
+Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path);
+
+// Undoes MapForReading.
+void Unmap(const char* base, size_t size, intptr_t object);
+
 // Whether the guard against a file shrinking under its mapping had to step in for the
 // mapping that starts at `base`.
 bool MappingLost(const char* base);

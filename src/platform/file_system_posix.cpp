@@ -164,43 +164,24 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
   return IdentityFromStat(info);
 }
 
-}  // namespace detail
-
-Result<MappedFile> MappedFile::Open(const std::string& path) {
-  Result<intptr_t> handle = detail::OpenRegularForReading(path);
-  if (!handle.ok()) return handle.failure();
-  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
-  if (!identity.ok()) {
-    ::close(Fd(handle.value()));
-    return identity.failure();
-  }
-  const size_t size = static_cast<size_t>(identity.value().size);
-  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
-  if (guardedBase.load() != nullptr) {
-    ::close(Fd(handle.value()));
-    return Failure{path, "can't be read: another file is mapped already"};
-  }
+Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
+  if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
   // All pages at once: the reading that follows meets no page faults.
-  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle.value()), 0);
-  if (base == MAP_FAILED) {
-    int error = errno;
-    ::close(Fd(handle.value()));
-    return Failure{path, Reason("can't be read", error)};
-  }
+  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
+  if (base == MAP_FAILED) return Failure{path, Reason("can't be read", errno)};
   GuardAgainstBusErrors();
   guardedLost.store(false);
   guardedSize.store(size);
   guardedBase.store(static_cast<const char*>(base));
-  return MappedFile(path, handle.value(), -1, static_cast<const char*>(base), size, identity.value());
+  return Mapping{static_cast<const char*>(base), -1};
 }
 
-MappedFile::~MappedFile() {
-  if (size_ > 0) {
-    guardedBase.store(nullptr);
-    ::munmap(const_cast<char*>(base_), size_);
-  }
-  if (handle_ != -1) ::close(Fd(handle_));
+void Unmap(const char* base, size_t size, intptr_t) {
+  guardedBase.store(nullptr);
+  ::munmap(const_cast<char*>(base), size);
 }
+
+}  // namespace detail
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   const std::string nativeTarget = NativePath(target);

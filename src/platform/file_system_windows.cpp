@@ -200,52 +200,35 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
   return identity;
 }
 
-}  // namespace detail
-
-Result<MappedFile> MappedFile::Open(const std::string& path) {
-  Result<intptr_t> handle = detail::OpenRegularForReading(path);
-  if (!handle.ok()) return handle.failure();
-  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
-  if (!identity.ok()) {
-    CloseHandle(Win(handle.value()));
-    return identity.failure();
-  }
-  const size_t size = static_cast<size_t>(identity.value().size);
-  // Windows maps no empty file.
-  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
-  if (guardedBase.load() != nullptr) {
-    CloseHandle(Win(handle.value()));
-    return Failure{path, "can't be read: another file is mapped already"};
-  }
-  HANDLE mapping = CreateFileMappingW(Win(handle.value()), nullptr, PAGE_READONLY, 0, 0, nullptr);
+Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
+  if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
+  HANDLE mapping = CreateFileMappingW(Win(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
   const void* base = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
   if (base == nullptr) {
     DWORD error = GetLastError();
     if (mapping != nullptr) CloseHandle(mapping);
-    CloseHandle(Win(handle.value()));
     return Failure{path, SystemReason("can't be read", error)};
   }
   GuardAgainstInPageErrors();
   guardedLost.store(false);
   guardedSize.store(size);
   guardedBase.store(static_cast<const char*>(base));
-  return MappedFile(path, handle.value(), Handle(mapping), static_cast<const char*>(base), size,
-                    identity.value());
+  return Mapping{static_cast<const char*>(base), Handle(mapping)};
 }
 
-MappedFile::~MappedFile() {
-  if (size_ > 0) {
-    void* base = const_cast<char*>(base_);
-    if (detail::MappingLost(base_)) {
-      VirtualFree(base, 0, MEM_RELEASE);
-    } else {
-      UnmapViewOfFile(base);
-    }
-    guardedBase.store(nullptr);
+void Unmap(const char* base, size_t, intptr_t object) {
+  void* view = const_cast<char*>(base);
+  // A view that the guard replaced is plain memory now.
+  if (MappingLost(base)) {
+    VirtualFree(view, 0, MEM_RELEASE);
+  } else {
+    UnmapViewOfFile(view);
   }
-  if (mapping_ != -1) CloseHandle(Win(mapping_));
-  if (handle_ != -1) CloseHandle(Win(handle_));
+  guardedBase.store(nullptr);
+  CloseHandle(Win(object));
 }
+
+}  // namespace detail
 
 Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
   // A read-only file is not replaced behind its owner's back; MoveFileExW would refuse it
