@@ -9,28 +9,9 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/posix_write.h"
 
 namespace acqsort {
-
-namespace {
-
-// 0 when all of `text` was written, else the errno value of the failure.
-int WriteAll(int fd, const std::string& text) {
-  const char* data = text.data();
-  size_t size = text.size();
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return 0;
-}
-
-}  // namespace
 
 StandardOutput::StandardOutput() {
   // A reader that quits early must not kill the run between two stages: the write fails
@@ -42,7 +23,7 @@ void StandardOutput::WriteLine(std::string_view line) {
   if (absent_ || !lostReason_.empty()) return;
   std::string text(line);
   text.push_back('\n');
-  const int error = WriteAll(STDOUT_FILENO, text);
+  const int error = detail::WriteAllTo(STDOUT_FILENO, text.data(), text.size());
   if (error == EBADF) {
     absent_ = true;  // started without a standard output: nobody to tell
   } else if (error != 0) {
@@ -53,7 +34,7 @@ void StandardOutput::WriteLine(std::string_view line) {
 void WriteToStandardError(std::string_view line) {
   std::string text(line);
   text.push_back('\n');
-  (void)WriteAll(STDERR_FILENO, text);
+  (void)detail::WriteAllTo(STDERR_FILENO, text.data(), text.size());
 }
 
 }  // namespace acqsort

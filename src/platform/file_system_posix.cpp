@@ -14,6 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
+#include "platform/posix_write.h"
 
 namespace acqsort {
 
@@ -28,19 +29,6 @@ std::string NativePath(const std::string& path) {
 }
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 std::string DirectoryOf(const std::string& nativePath) {
   size_t slash = nativePath.rfind('/');
@@ -223,8 +211,7 @@ void ReplacementFile::Discard() {
 
 Outcome ReplacementFile::Write(const char* data, size_t size) {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  if (!WriteAll(Fd(handle_), data, size)) {
-    int error = errno;
+  if (int error = detail::WriteAllTo(Fd(handle_), data, size); error != 0) {
     Discard();
     return Failure{target_, Reason("can't be written", error)};
   }
