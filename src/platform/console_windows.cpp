@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "platform/console.h"
@@ -47,17 +46,17 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
   return 0;
 }
 
-// The C runtime's words for the failures a report line can meet.
-const char* TextOf(DWORD error) {
+// The errno value whose C runtime text names a failure that a report line can meet.
+int ErrnoOf(DWORD error) {
   switch (error) {
     case ERROR_NO_DATA:
     case ERROR_BROKEN_PIPE:
-      return std::strerror(EPIPE);
+      return EPIPE;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-      return std::strerror(ENOSPC);
+      return ENOSPC;
     default:
-      return std::strerror(EIO);
+      return EIO;
   }
 }
 
@@ -75,7 +74,7 @@ void StandardOutput::WriteLine(std::string_view line) {
   std::string text(line);
   text.append("\r\n");
   const DWORD error = WriteAll(handle, text);
-  if (error != 0) lostReason_ = std::string("can't be written: ") + TextOf(error);
+  if (error != 0) lostReason_ = Reason("can't be written", ErrnoOf(error));
 }
 
 void WriteToStandardError(std::string_view line) {
