@@ -132,13 +132,18 @@ Outcome MappedFile::CheckUnchanged() const {
   return {};
 }
 
-ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle)
-    : target_(std::move(target)), temporaryPath_(std::move(temporaryPath)), handle_(handle) {}
+ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle,
+                                 Durability durability)
+    : target_(std::move(target)),
+      temporaryPath_(std::move(temporaryPath)),
+      handle_(handle),
+      durability_(durability) {}
 
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : target_(std::move(other.target_)),
       temporaryPath_(std::move(other.temporaryPath_)),
-      handle_(std::exchange(other.handle_, -1)) {
+      handle_(std::exchange(other.handle_, -1)),
+      durability_(other.durability_) {
   other.temporaryPath_.clear();
 }
 

@@ -171,7 +171,8 @@ void Unmap(const char* base, size_t size, intptr_t) {
 
 }  // namespace detail
 
-Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
+Result<ReplacementFile> ReplacementFile::Create(const std::string& target,
+                                                Durability durability) {
   const std::string nativeTarget = NativePath(target);
   // An existing target that may not be written is not replaced behind its owner's back.
   // A symbolic link is not followed: the link itself is what gets replaced.
@@ -194,7 +195,7 @@ Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
       // The new file keeps the old one's permission bits. A file system that keeps no
       // modes (FAT through FUSE, some shares) refuses; the file is then as it creates it.
       if (exists && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
-      return ReplacementFile(target, std::move(temporaryPath), fd);
+      return ReplacementFile(target, std::move(temporaryPath), fd, durability);
     }
     if (errno != EEXIST || attempt == kTemporaryNameAttempts) {
       return Failure{target, Reason("can't be created", errno)};
@@ -215,12 +216,17 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
     Discard();
     return Failure{target_, Reason("can't be written", error)};
   }
+  if (durability_ == Durability::kStableFirst) {
+    // Only a request to start writing back: a write error it meets is reported by the
+    // fsync in Commit().
+    (void)::sync_file_range(Fd(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
+  }
   return {};
 }
 
-Outcome ReplacementFile::Commit(Durability durability) {
+Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  if (durability == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
+  if (durability_ == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
     int error = errno;
     Discard();
     return Failure{target_, Reason("can't be written to disk", error)};
@@ -238,7 +244,7 @@ Outcome ReplacementFile::Commit(Durability durability) {
     return Failure{target_, Reason("can't be replaced", error)};
   }
   temporaryPath_.clear();
-  if (durability == Durability::kStableFirst) {
+  if (durability_ == Durability::kStableFirst) {
     // The rename itself lives in the folder: sync it so that the new name survives too.
     int error = SyncDirectory(DirectoryOf(nativeTarget));
     if (error != 0) return Failure{target_, Reason("can't be written to disk", error)};

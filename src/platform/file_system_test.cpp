@@ -22,7 +22,7 @@ TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
   // suffix would not.
   const std::string name = std::string(246, 'n') + ".txt";
   const std::string target = dir.Path(name);
-  Result<ReplacementFile> file = ReplacementFile::Create(target);
+  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
   ASSERT_TRUE(file.ok()) << file.failure().reason;
   const std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
   ASSERT_EQ(temporaries.size(), 1u);
@@ -32,7 +32,7 @@ TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
   EXPECT_LT(temporary.size() - folder.size(), 40u) << temporary;
   EXPECT_EQ(temporary.substr(temporary.size() - std::strlen(kTemporarySuffix)), kTemporarySuffix);
   ASSERT_TRUE(file.value().Write("data", 4).ok());
-  ASSERT_TRUE(file.value().Commit(Durability::kStableFirst).ok());
+  ASSERT_TRUE(file.value().Commit().ok());
   EXPECT_EQ(testutil::ReadBytes(target), "data");
   EXPECT_FALSE(std::filesystem::exists(temporary));
 }

@@ -230,7 +230,8 @@ void Unmap(const char* base, size_t, intptr_t object) {
 
 }  // namespace detail
 
-Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
+Result<ReplacementFile> ReplacementFile::Create(const std::string& target,
+                                                Durability durability) {
   // A read-only file is not replaced behind its owner's back; MoveFileExW would refuse it
   // only at the very end.
   DWORD attributes = GetFileAttributesW(NativePath(target).c_str());
@@ -247,7 +248,7 @@ Result<ReplacementFile> ReplacementFile::Create(const std::string& target) {
     HANDLE handle = CreateFileW(nativeTemporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
-      return ReplacementFile(target, std::move(temporaryPath), Handle(handle));
+      return ReplacementFile(target, std::move(temporaryPath), Handle(handle), durability);
     }
     DWORD error = GetLastError();
     bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
@@ -280,9 +281,9 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
   return {};
 }
 
-Outcome ReplacementFile::Commit(Durability durability) {
+Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  if (durability == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
+  if (durability_ == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
     DWORD error = GetLastError();
     Discard();
     return Failure{target_, SystemReason("can't be written to disk", error)};
@@ -309,7 +310,7 @@ Outcome ReplacementFile::Commit(Durability durability) {
     return Failure{target_, SystemReason("can't be replaced", error, nativeTarget)};
   }
   temporaryPath_.clear();
-  if (durability == Durability::kStableFirst) {
+  if (durability_ == Durability::kStableFirst) {
     // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete, not a rename
     // within one volume: flushing the renamed file commits the volume's metadata, the new
     // name with it, before anything may rely on it.

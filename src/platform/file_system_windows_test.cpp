@@ -91,10 +91,10 @@ TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
     targetScanner.Close();
   });
 
-  Result<TextOutput> output = TextOutput::Create(target);
+  Result<TextOutput> output = TextOutput::Create(target, Durability::kStableFirst);
   ASSERT_TRUE(output.ok());
   ASSERT_TRUE(output.value().Write("new\n").ok());
-  Outcome committed = output.value().Commit(Durability::kStableFirst);
+  Outcome committed = output.value().Commit();
   Removal removal = RemoveFileIfUnchanged(part, merged);
   scanner.join();
 
@@ -109,7 +109,7 @@ TEST(WindowsFileSystemTest, AReadOnlyOutputIsRefusedBeforeAnythingIsWritten) {
   const std::string target = dir.Path("merged.txt");
   testutil::WriteBytes(target, "the only copy\r\n");
   ASSERT_TRUE(SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_READONLY));
-  Result<ReplacementFile> file = ReplacementFile::Create(target);
+  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.failure().file, target);
   EXPECT_EQ(file.failure().reason, Reason("can't be replaced", EACCES));
@@ -128,10 +128,10 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
   const std::string path = folder + "\\part.txt";
   ASSERT_GT(path.size(), 300u);
 
-  Result<TextOutput> output = TextOutput::Create(path);
+  Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst);
   ASSERT_TRUE(output.ok()) << output.failure().reason;
   ASSERT_TRUE(output.value().Write("deep\n").ok());
-  Outcome committed = output.value().Commit(Durability::kStableFirst);
+  Outcome committed = output.value().Commit();
   ASSERT_TRUE(committed.ok()) << committed.failure().reason;
   Result<std::string> content = ReadWholeFile(path);
   ASSERT_TRUE(content.ok()) << content.failure().reason;

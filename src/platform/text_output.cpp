@@ -6,8 +6,9 @@
 
 namespace acqsort {
 
-Result<TextOutput> TextOutput::Create(const std::string& target, size_t bufferSize) {
-  Result<ReplacementFile> file = ReplacementFile::Create(target);
+Result<TextOutput> TextOutput::Create(const std::string& target, Durability durability,
+                                      size_t bufferSize) {
+  Result<ReplacementFile> file = ReplacementFile::Create(target, durability);
   if (!file.ok()) return file.failure();
   return TextOutput(std::move(file.value()), bufferSize);
 }
@@ -78,10 +79,10 @@ Outcome TextOutput::CopyUntranslated(std::string_view raw) {
   return FlushIfFull();
 }
 
-Outcome TextOutput::Commit(Durability durability) {
+Outcome TextOutput::Commit() {
   Outcome written = Flush();
   if (!written.ok()) return written;
-  return file_.Commit(durability);
+  return file_.Commit();
 }
 
 }  // namespace acqsort

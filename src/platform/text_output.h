@@ -15,7 +15,7 @@ class TextOutput {
  public:
   static constexpr size_t kDefaultBufferSize = size_t{1} << 20;
 
-  static Result<TextOutput> Create(const std::string& target,
+  static Result<TextOutput> Create(const std::string& target, Durability durability,
                                    size_t bufferSize = kDefaultBufferSize);
 
   Outcome Write(std::string_view text);
@@ -26,7 +26,7 @@ class TextOutput {
   // changes, into CR LF. A block without such an LF goes to the file without a copy.
   // Consecutive calls continue one file, so a block may split a CR LF pair anywhere.
   Outcome CopyUntranslated(std::string_view raw);
-  Outcome Commit(Durability durability);
+  Outcome Commit();
 
  private:
   TextOutput(ReplacementFile file, size_t bufferSize);

@@ -27,13 +27,13 @@ TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
   const std::string path = dir.Path("out.txt");
   const std::string longLine(300, 'x');
   for (size_t bufferSize : {1, 2, 5, 1024}) {
-    Result<TextOutput> output = TextOutput::Create(path, bufferSize);
+    Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst, bufferSize);
     ASSERT_TRUE(output.ok());
     ASSERT_TRUE(output.value().Write("#head\n\n").ok());
     ASSERT_TRUE(output.value().WriteLine("a\rb").ok());
     ASSERT_TRUE(output.value().WriteLine(longLine).ok());
     ASSERT_TRUE(output.value().Write(std::string("nul\0", 4)).ok());
-    ASSERT_TRUE(output.value().Commit(Durability::kStableFirst).ok());
+    ASSERT_TRUE(output.value().Commit().ok());
     EXPECT_EQ(testutil::ReadBytes(path),
               "#head\r\n\r\na\rb\r\n" + longLine + "\r\n" + std::string("nul\0", 4))
         << "buffer size " << bufferSize;
@@ -46,7 +46,7 @@ TEST(TextOutputTest, TheTargetKeepsItsContentUntilCommit) {
   const std::string path = dir.Path("sorted.txt");
   testutil::WriteBytes(path, "old\r\n");
   {
-    Result<TextOutput> output = TextOutput::Create(path, 4);
+    Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst, 4);
     ASSERT_TRUE(output.ok());
     ASSERT_TRUE(output.value().Write("new content that is flushed\n").ok());
     EXPECT_EQ(testutil::ReadBytes(path), "old\r\n");
@@ -62,10 +62,10 @@ TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace)
   const std::string path = dir.Path("merged.txt");
   std::filesystem::create_directory(path);
   testutil::WriteBytes(dir.Path("merged.txt/keep"), "kept");
-  Result<TextOutput> output = TextOutput::Create(path);
+  Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst);
   ASSERT_TRUE(output.ok());
   ASSERT_TRUE(output.value().Write("data\n").ok());
-  Outcome committed = output.value().Commit(Durability::kStableFirst);
+  Outcome committed = output.value().Commit();
   ASSERT_FALSE(committed.ok());
   EXPECT_EQ(committed.failure().file, path);
   EXPECT_NE(committed.failure().reason.find("can't be replaced"), std::string::npos);
@@ -88,7 +88,7 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
     first = last;
   }
   for (size_t blockSize : {1, 2, 3, 4}) {
-    Result<TextOutput> output = TextOutput::Create(path, 3);
+    Result<TextOutput> output = TextOutput::Create(path, Durability::kCached, 3);
     ASSERT_TRUE(output.ok());
     std::string expected;
     for (const std::string& disk : texts) {
@@ -101,7 +101,7 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
       memory.resize(CompactCrLf(memory.data(), memory.size()));
       AppendWithCrLf("#\n" + memory, expected);
     }
-    ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+    ASSERT_TRUE(output.value().Commit().ok());
     EXPECT_EQ(testutil::ReadBytes(path), expected) << "blocks of " << blockSize;
   }
 }
@@ -109,14 +109,14 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
 TEST(TextOutputTest, AnUntranslatedCopyOfALargeBlockKeepsItsPlace) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("merged.txt");
-  Result<TextOutput> output = TextOutput::Create(path, 8);
+  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached, 8);
   ASSERT_TRUE(output.ok());
   ASSERT_TRUE(output.value().Write("head\n").ok());
   // Large blocks without a lone LF go straight to the file, after what is buffered.
   ASSERT_TRUE(output.value().CopyUntranslated("0123456789\r\nabcdef\r").ok());
   ASSERT_TRUE(output.value().CopyUntranslated("\nnext line\n").ok());
   ASSERT_TRUE(output.value().CopyUntranslated(std::string("nul\0 and more\r\n", 15)).ok());
-  ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+  ASSERT_TRUE(output.value().Commit().ok());
   EXPECT_EQ(testutil::ReadBytes(path),
             "head\r\n0123456789\r\nabcdef\r\nnext line\r\n" + std::string("nul\0 and more\r\n", 15));
 }
@@ -126,7 +126,7 @@ TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
   const std::string path = dir.Path("sorted.txt");
   std::string first;
   {
-    Result<ReplacementFile> probe = ReplacementFile::Create(path);
+    Result<ReplacementFile> probe = ReplacementFile::Create(path, Durability::kCached);
     ASSERT_TRUE(probe.ok());
     std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
     ASSERT_EQ(temporaries.size(), 1u);
@@ -139,10 +139,10 @@ TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
   for (unsigned next = counter + 1; next <= counter + 5; ++next) {
     testutil::WriteBytes(first.substr(0, dash + 1) + std::to_string(next) + kTemporarySuffix, "stale");
   }
-  Result<TextOutput> output = TextOutput::Create(path);
+  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached);
   ASSERT_TRUE(output.ok()) << output.failure().reason;
   ASSERT_TRUE(output.value().Write("fresh\n").ok());
-  ASSERT_TRUE(output.value().Commit(Durability::kCached).ok());
+  ASSERT_TRUE(output.value().Commit().ok());
   EXPECT_EQ(testutil::ReadBytes(path), "fresh\r\n");
   EXPECT_EQ(EntriesIn(dir.root()), 6u) << "the stale files stay; they are not this run's";
 }
@@ -150,7 +150,7 @@ TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
 TEST(TextOutputTest, CreatingInAMissingFolderNamesTheTarget) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("no-such-folder/out.txt");
-  Result<TextOutput> output = TextOutput::Create(path);
+  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached);
   ASSERT_FALSE(output.ok());
   EXPECT_EQ(output.failure().file, path);
   EXPECT_NE(output.failure().reason.find("can't be created"), std::string::npos);

@@ -37,7 +37,7 @@ Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
     parts.push_back(std::move(part.value()));
   }
 
-  Result<TextOutput> output = TextOutput::Create(config.infFile);
+  Result<TextOutput> output = TextOutput::Create(config.infFile, Durability::kStableFirst);
   if (!output.ok()) return output.failure();
   std::unique_ptr<char[]> block(new char[kBlockSize]);
   MergedParts merged;
@@ -49,7 +49,7 @@ Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
     if (!identity.ok()) return identity.failure();
     merged[i] = identity.value();
   }
-  Outcome committed = output.value().Commit(Durability::kStableFirst);
+  Outcome committed = output.value().Commit();
   if (!committed.ok()) return committed.failure();
 
   console.Report({"* ", config.infAllLabel, " -> ", config.infFile});

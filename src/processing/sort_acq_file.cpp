@@ -25,7 +25,7 @@ Outcome Sort(const AcqConfig& config, Console& console) {
   SeqTable table(config.firstSeq, config.lastSeq);
   FileAcqLines(text, table);
 
-  Result<TextOutput> output = TextOutput::Create(config.sortedFile);
+  Result<TextOutput> output = TextOutput::Create(config.sortedFile, Durability::kCached);
   if (!output.ok()) return output.failure();
   Outcome written;
   table.ForEachLine(text.data(), [&](size_t offset) {
@@ -36,7 +36,7 @@ Outcome Sort(const AcqConfig& config, Console& console) {
   // What another program did to the file meanwhile must not reach the sorted file.
   Outcome unchanged = acq.value().CheckUnchanged();
   if (!unchanged.ok()) return unchanged;
-  Outcome committed = output.value().Commit(Durability::kCached);
+  Outcome committed = output.value().Commit();
   if (!committed.ok()) return committed;
 
   console.Report({"* ", config.acqFile, " -> ", config.sortedFile});
