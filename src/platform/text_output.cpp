@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "platform/newlines.h"
-
 namespace acqsort {
 
 Result<TextOutput> TextOutput::Create(const std::string& target, Durability durability,
@@ -14,69 +12,60 @@ Result<TextOutput> TextOutput::Create(const std::string& target, Durability dura
 }
 
 TextOutput::TextOutput(ReplacementFile file, size_t bufferSize)
-    : file_(std::move(file)), bufferSize_(bufferSize) {
-  buffer_.reserve(bufferSize + 2);
-}
+    : file_(std::move(file)), buffer_(new char[bufferSize]), bufferSize_(bufferSize) {}
 
 Outcome TextOutput::Flush() {
-  Outcome written = file_.Write(buffer_.data(), buffer_.size());
-  buffer_.clear();
+  Outcome written = file_.Write(buffer_.get(), used_);
+  used_ = 0;
   return written;
 }
 
-Outcome TextOutput::FlushIfFull() {
-  if (buffer_.size() < bufferSize_) return {};
-  return Flush();
+Outcome TextOutput::Append(std::string_view bytes) {
+  if (bytes.size() > bufferSize_ - used_) {
+    Outcome flushed = Flush();
+    if (!flushed.ok()) return flushed;
+    // What would fill the empty buffer goes straight to the file, without a copy.
+    if (bytes.size() >= bufferSize_) return file_.Write(bytes.data(), bytes.size());
+  }
+  std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+  used_ += bytes.size();
+  return {};
 }
 
 Outcome TextOutput::Write(std::string_view text) {
   endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
-  // Large texts go through in slices, so the buffer stays near its size.
+  // Large texts go through in slices, so that the translated copy stays small.
+  std::string translated;
   while (!text.empty()) {
     std::string_view slice = text.substr(0, bufferSize_);
-    AppendWithCrLf(slice, buffer_);
+    translated.clear();
+    AppendWithCrLf(slice, translated);
     text.remove_prefix(slice.size());
-    Outcome flushed = FlushIfFull();
-    if (!flushed.ok()) return flushed;
+    Outcome appended = Append(translated);
+    if (!appended.ok()) return appended;
   }
   return {};
 }
 
-Outcome TextOutput::WriteLine(std::string_view line) {
-  if (line.size() >= bufferSize_) {
-    // A line longer than the buffer goes straight to the file, after what is buffered.
-    Outcome flushed = Flush();
-    if (!flushed.ok()) return flushed;
-    flushed = file_.Write(line.data(), line.size());
-    if (!flushed.ok()) return flushed;
-  } else {
-    buffer_.append(line);
-  }
-  buffer_.append(kNewlineOnDisk);
-  endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
-  return FlushIfFull();
+Outcome TextOutput::WriteLineAfterFlush(std::string_view line) {
+  Outcome appended = Append(line);
+  if (appended.ok()) appended = Append(kNewlineOnDisk);
+  return appended;
 }
 
 Outcome TextOutput::CopyUntranslated(std::string_view raw) {
   if (raw.empty()) return {};
   size_t lone = FindLoneLf(raw, 0, endsWithCr_);
   endsWithCr_ = raw.back() == '\r';
-  if (lone == std::string_view::npos && raw.size() >= bufferSize_) {
-    Outcome flushed = Flush();
-    if (!flushed.ok()) return flushed;
-    return file_.Write(raw.data(), raw.size());
-  }
   size_t start = 0;
   while (lone != std::string_view::npos) {
-    buffer_.append(raw.data() + start, lone - start);
-    buffer_.append(kNewlineOnDisk);
+    Outcome appended = Append(raw.substr(start, lone - start));
+    if (appended.ok()) appended = Append(kNewlineOnDisk);
+    if (!appended.ok()) return appended;
     start = lone + 1;
     lone = FindLoneLf(raw, start, false);  // raw[start - 1] is an LF
-    Outcome flushed = FlushIfFull();
-    if (!flushed.ok()) return flushed;
   }
-  buffer_.append(raw.data() + start, raw.size() - start);
-  return FlushIfFull();
+  return Append(raw.substr(start));
 }
 
 Outcome TextOutput::Commit() {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/newlines.h"
 
 namespace acqsort {
 
@@ -19,8 +22,16 @@ class TextOutput {
                                    size_t bufferSize = kDefaultBufferSize);
 
   Outcome Write(std::string_view text);
-  // Writes `line`, which holds no LF, and then a newline.
-  Outcome WriteLine(std::string_view line);
+  // Writes `line`, which holds no LF, and then a newline. The sort writes a million of
+  // these in a run: a line that fits the buffer is copied without a call.
+  Outcome WriteLine(std::string_view line) {
+    endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
+    if (line.size() + kNewlineOnDisk.size() > bufferSize_ - used_) return WriteLineAfterFlush(line);
+    std::memcpy(buffer_.get() + used_, line.data(), line.size());
+    std::memcpy(buffer_.get() + used_ + line.size(), kNewlineOnDisk.data(), kNewlineOnDisk.size());
+    used_ += line.size() + kNewlineOnDisk.size();
+    return {};
+  }
   // Writes bytes as read from a file on disk (CR LF or LF), so that they reach the disk as
   // if read with newline translation and written with it: only an LF that no CR precedes
   // changes, into CR LF. A block without such an LF goes to the file without a copy.
@@ -30,11 +41,14 @@ class TextOutput {
 
  private:
   TextOutput(ReplacementFile file, size_t bufferSize);
+  Outcome WriteLineAfterFlush(std::string_view line);
+  // Adds bytes as they are; what does not fit the buffer flushes it first.
+  Outcome Append(std::string_view bytes);
   Outcome Flush();
-  Outcome FlushIfFull();
   ReplacementFile file_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
   size_t bufferSize_;
+  size_t used_ = 0;
   bool endsWithCr_ = false;  // the last untranslated block copied ended with a CR
 };
 
