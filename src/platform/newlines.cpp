@@ -25,11 +25,6 @@ size_t CompactCrLf(char* data, size_t size) {
   return static_cast<size_t>(write - data);
 }
 
-std::string_view LineContent(std::string_view text, size_t begin, size_t end) {
-  if (end < text.size() && end > begin && text[end - 1] == '\r') --end;
-  return text.substr(begin, end - begin);
-}
-
 size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore) {
   while (from < raw.size()) {
     const void* found = std::memchr(raw.data() + from, '\n', raw.size() - from);

@@ -26,7 +26,10 @@ size_t CompactCrLf(char* data, size_t size);
 // The content of the line that starts at `begin` in untranslated `text` and ends at `end`,
 // the position of its LF (or the end of the text): without the LF, and without a CR that
 // directly precedes the LF.
-std::string_view LineContent(std::string_view text, size_t begin, size_t end);
+inline std::string_view LineContent(std::string_view text, size_t begin, size_t end) {
+  if (end < text.size() && end > begin && text[end - 1] == '\r') --end;
+  return text.substr(begin, end - begin);
+}
 
 // The position of the first LF at or after `from` in untranslated `raw` that no CR precedes,
 // or npos. `crBefore` tells whether the byte before raw[0] was a CR.
