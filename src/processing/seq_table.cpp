@@ -1,7 +1,6 @@
 #include "processing/seq_table.h"
 
 #include <algorithm>
-#include <new>
 
 #include "processing/acq_lines.h"
 
@@ -9,12 +8,14 @@ namespace acqsort {
 
 SeqTable::SeqTable(int32_t firstSeq, int32_t lastSeq)
     : lowest_(std::max<int32_t>(firstSeq, 1)),
-      highest_(std::min<int32_t>(lastSeq, kLargestSequenceNumber)) {
-  if (lowest_ > highest_) return;
-  count_ = static_cast<size_t>(highest_ - lowest_) + 1;
-  slots_.reset(static_cast<SeqSlot*>(std::calloc(count_, sizeof(SeqSlot))));
-  if (!slots_) throw std::bad_alloc();
-  occupiedBlocks_.assign((count_ + kBlock * 64 - 1) / (kBlock * 64), 0);
+      highest_(std::min<int32_t>(lastSeq, kLargestSequenceNumber)),
+      count_(SlotCount(lowest_, highest_)),
+      memory_(count_ * sizeof(SeqSlot)),
+      slots_(static_cast<SeqSlot*>(memory_.data())),
+      occupiedBlocks_((count_ + kBlock * 64 - 1) / (kBlock * 64), 0) {}
+
+size_t SeqTable::SlotCount(int32_t lowest, int32_t highest) {
+  return lowest > highest ? 0 : static_cast<size_t>(highest - lowest) + 1;
 }
 
 size_t SeqTable::LowestBit(uint64_t bits) {
