@@ -13,9 +13,11 @@ namespace acqsort {
 inline void PrefetchForReading(const char* address) {
 #if defined(__GNUC__) || defined(__clang__)
   // The second address may lie past the end of the text: computed as an integer, since a
-  // prefetch never faults but pointer arithmetic past an object is not allowed.
-  __builtin_prefetch(address, 0, 0);
-  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(address) + 64), 0, 0);
+  // prefetch never faults but pointer arithmetic past an object is not allowed. Locality 1
+  // (not 0, the non-temporal hint) lets more lines be on their way at once: the gather of
+  // a million lines took 28 ms instead of 33.
+  __builtin_prefetch(address, 0, 1);
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(address) + 64), 0, 1);
 #else
   (void)address;
 #endif
@@ -50,7 +52,7 @@ class SeqTable {
   // slots ahead hides most of the wait for memory, which otherwise dominates the sort.
   template <typename Visit>
   bool ForEachLine(const char* text, Visit visit) const {
-    constexpr size_t kLookahead = 16;
+    constexpr size_t kLookahead = 24;
     for (size_t word = 0; word < occupiedBlocks_.size(); ++word) {
       for (uint64_t bits = occupiedBlocks_[word]; bits != 0; bits &= bits - 1) {
         const size_t begin = (word * 64 + LowestBit(bits)) * kBlock;
