@@ -123,10 +123,12 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
       size_(std::exchange(other.size_, 0)),
       identity_(other.identity_) {}
 
+bool MappedFile::PartLost() const { return size_ > 0 && detail::MappingLost(base_); }
+
 Outcome MappedFile::CheckUnchanged() const {
   Result<FileIdentity> now = detail::IdentityOf(handle_, path_);
   if (!now.ok()) return now.failure();
-  if ((size_ > 0 && detail::MappingLost(base_)) || now.value() != identity_) {
+  if (PartLost() || now.value() != identity_) {
     return Failure{path_, "can't be read: it changed while it was being read"};
   }
   return {};

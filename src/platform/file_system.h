@@ -73,6 +73,11 @@ class MappedFile {
   // vanished under the reader, or its size, time or identity is no longer what it was.
   Outcome CheckUnchanged() const;
 
+  // Whether a part of the mapping has vanished under the reader so far. Cheap enough to ask
+  // for every line: what follows a vanished part reads as zeros without a newline, so one
+  // "line" can run to the end of the mapping, and a reader must stop before it uses it.
+  bool PartLost() const;
+
  private:
   MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base, size_t size,
              const FileIdentity& identity);

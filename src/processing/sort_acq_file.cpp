@@ -29,7 +29,9 @@ Outcome Sort(const AcqConfig& config, Console& console) {
   if (!output.ok()) return output.failure();
   Outcome written;
   table.ForEachLine(text.data(), [&](size_t offset) {
-    written = output.value().WriteLine(AcqLineAt(text, offset));
+    const std::string_view line = AcqLineAt(text, offset);
+    if (acq.value().PartLost()) return false;  // the line may be megabytes of zeros
+    written = output.value().WriteLine(line);
     return written.ok();
   });
   if (!written.ok()) return written;

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +35,8 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
   }
   std::vector<std::string> command = options.wrapper;
   command.push_back(ACQSORT_TOOL);
+  pauseAtWriteTo_ = options.pauseAtWriteTo;
+  atPause_ = options.atPause;
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -74,6 +78,9 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
     std::vector<char*> argv;
     for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
+    if (!options.pauseAtWriteTo.empty() && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+      ::_exit(127);
+    }
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
@@ -92,12 +99,51 @@ ToolProcess::~ToolProcess() {
   if (errors_ >= 0) ::close(errors_);
 }
 
+bool ToolProcess::RunToPause(int& raw, bool& ended) {
+  // The first stop is the one after exec; the tool may end in any of the later ones.
+  ended = false;
+  auto waitForStop = [&] {
+    if (::waitpid(pid_, &raw, 0) != pid_) return false;
+    ended = !WIFSTOPPED(raw);
+    return !ended;
+  };
+  if (!waitForStop()) return false;
+  ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  int signal = 0;
+  for (;;) {
+    if (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) return false;
+    signal = 0;
+    if (!waitForStop()) return false;
+    if (WSTOPSIG(raw) != (SIGTRAP | 0x80)) {
+      signal = WSTOPSIG(raw);  // a signal of the tool's own, delivered as it would be
+      continue;
+    }
+    __ptrace_syscall_info info{};
+    if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof info, &info) <= 0) return false;
+    if (info.op != PTRACE_SYSCALL_INFO_ENTRY || info.entry.nr != SYS_write) continue;
+    const std::string fd = "/proc/" + std::to_string(pid_) + "/fd/" + std::to_string(info.entry.args[0]);
+    std::error_code unreadable;
+    const std::string target = std::filesystem::read_symlink(fd, unreadable).string();
+    if (target.find(pauseAtWriteTo_) == std::string::npos) continue;
+    if (atPause_) atPause_();
+    return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;
+  }
+}
+
 ToolExit ToolProcess::Wait() {
   int raw = 0;
-  while (::waitpid(pid_, &raw, 0) < 0) {
+  bool paused = false;
+  bool ended = false;
+  if (!pauseAtWriteTo_.empty()) {
+    paused = RunToPause(raw, ended);
+    // A tool still held by a failed trace would never end.
+    if (!paused && !ended) ::kill(pid_, SIGKILL);
+  }
+  while (!ended && ::waitpid(pid_, &raw, 0) < 0) {
   }
   pid_ = -1;
   ToolExit exit;
+  exit.paused = paused;
   exit.signaled = WIFSIGNALED(raw);
   exit.status = exit.signaled ? WTERMSIG(raw) : WEXITSTATUS(raw);
   for (auto [fd, text] : {std::pair{&output_, &exit.output}, std::pair{&errors_, &exit.errors}}) {

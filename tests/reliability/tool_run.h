@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct ToolExit {
   int status = 0;         // exit status, or the signal number
   std::string output;     // standard output
   std::string errors;     // standard error
+  bool paused = false;    // the tool reached ToolOptions::pauseAtWriteTo
 
   bool Succeeded() const { return !signaled && status == 0; }
   // Stopped by itself with status 1 and an error line as its last line.
@@ -35,6 +37,11 @@ struct ToolOptions {
   int user = -1;                 // run as this user and group id instead of the test's; -1: as is
   ToolOutput output = ToolOutput::kPipe;
   std::vector<std::string> wrapper;  // a command that runs the tool, such as strace and its options
+  // When set, the tool runs under ptrace and is held as it enters its first write() to a
+  // file whose path contains this; `atPause` runs then, and the tool goes on. Another
+  // program's change lands at an exact point of the run, not at a time.
+  std::string pauseAtWriteTo;
+  std::function<void()> atPause;
 };
 
 // A run of the tool started in `dir`, ended by Wait() or Kill().
@@ -49,7 +56,14 @@ class ToolProcess {
   ToolExit KillAfter(std::chrono::microseconds delay);
 
  private:
+  // Lets the traced tool run to the pause point, runs the change there and lets it go;
+  // returns whether the point was reached. When the tool ended before, `ended` is set and
+  // `raw` holds how.
+  bool RunToPause(int& raw, bool& ended);
+
   pid_t pid_ = -1;
+  std::string pauseAtWriteTo_;
+  std::function<void()> atPause_;
   int output_ = -1;  // the read end of the pipe that is the tool's standard output, if any
   int errors_ = -1;  // the read end of the pipe that is the tool's standard error
 };
