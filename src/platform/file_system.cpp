@@ -91,14 +91,14 @@ Result<MappedFile> MappedFile::Open(const std::string& path) {
   }
   const size_t size = static_cast<size_t>(identity.value().size);
   // An empty file has nothing to map (and Windows maps none).
-  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, identity.value());
+  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, nullptr, identity.value());
   Result<detail::Mapping> mapping = detail::MapForReading(handle.value(), size, path);
   if (!mapping.ok()) {
     detail::Close(handle.value());
     return mapping.failure();
   }
   return MappedFile(path, handle.value(), mapping.value().object, mapping.value().base, size,
-                    identity.value());
+                    mapping.value().lost, identity.value());
 }
 
 MappedFile::~MappedFile() {
@@ -107,10 +107,11 @@ MappedFile::~MappedFile() {
 }
 
 MappedFile::MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base,
-                       size_t size, const FileIdentity& identity)
+                       size_t size, const std::atomic<bool>* lost, const FileIdentity& identity)
     : path_(std::move(path)),
       handle_(handle),
       mapping_(mapping),
+      lost_(lost),
       base_(base),
       size_(size),
       identity_(identity) {}
@@ -119,11 +120,10 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, -1)),
       mapping_(std::exchange(other.mapping_, -1)),
+      lost_(std::exchange(other.lost_, nullptr)),
       base_(std::exchange(other.base_, "")),
       size_(std::exchange(other.size_, 0)),
       identity_(other.identity_) {}
-
-bool MappedFile::PartLost() const { return size_ > 0 && detail::MappingLost(base_); }
 
 Outcome MappedFile::CheckUnchanged() const {
   Result<FileIdentity> now = detail::IdentityOf(handle_, path_);

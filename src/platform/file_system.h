@@ -5,6 +5,7 @@
 // newlines are translated above this layer, by the one rule in platform/newlines.h, so
 // that every platform reads and writes the same bytes.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -73,17 +74,19 @@ class MappedFile {
   // vanished under the reader, or its size, time or identity is no longer what it was.
   Outcome CheckUnchanged() const;
 
-  // Whether a part of the mapping has vanished under the reader so far. Cheap enough to ask
-  // for every line: what follows a vanished part reads as zeros without a newline, so one
-  // "line" can run to the end of the mapping, and a reader must stop before it uses it.
-  bool PartLost() const;
+  // Whether a part of the mapping has vanished under the reader so far. Inline and cheap,
+  // for it is asked for every line: what follows a vanished part reads as zeros without a
+  // newline, so one "line" can run to the end of the mapping, and a reader must stop before
+  // it uses it.
+  bool PartLost() const { return lost_ != nullptr && lost_->load(std::memory_order_relaxed); }
 
  private:
   MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base, size_t size,
-             const FileIdentity& identity);
+             const std::atomic<bool>* lost, const FileIdentity& identity);
   std::string path_;
   intptr_t handle_;   // the file, kept open to compare it at the end
   intptr_t mapping_;  // Windows' mapping object; unused elsewhere
+  const std::atomic<bool>* lost_;  // set by the guard of the mapping; none for an empty file
   const char* base_;
   size_t size_;
   FileIdentity identity_;

@@ -2,6 +2,7 @@
 
 // What the platform files of the file layer share; not for use outside the layer.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -28,10 +29,12 @@ Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path);
 
 void Close(intptr_t handle);
 
-// A whole file mapped for reading: where it starts, and Windows' mapping object (-1 elsewhere).
+// A whole file mapped for reading: where it starts, Windows' mapping object (-1 elsewhere),
+// and the flag that its guard sets when a part of it vanishes.
 struct Mapping {
   const char* base;
   intptr_t object;
+  const std::atomic<bool>* lost;
 };
 
 // Maps the first `size` bytes (more than 0) of the open file for reading, guarded against
@@ -40,10 +43,6 @@ Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& p
 
 // Undoes MapForReading.
 void Unmap(const char* base, size_t size, intptr_t object);
-
-// Whether the guard against a file shrinking under its mapping had to step in for the
-// mapping that starts at `base`.
-bool MappingLost(const char* base);
 
 // A short name for the `attempt`-th temporary file of this process in the folder of
 // `target`: it does not grow with the target's name, and it ends in kTemporarySuffix.

@@ -101,8 +101,6 @@ void GuardAgainstBusErrors() {
 
 namespace detail {
 
-bool MappingLost(const char* base) { return guardedBase.load() == base && guardedLost.load(); }
-
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 void Close(intptr_t handle) { ::close(Fd(handle)); }
@@ -161,7 +159,7 @@ Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& p
   guardedLost.store(false);
   guardedSize.store(size);
   guardedBase.store(static_cast<const char*>(base));
-  return Mapping{static_cast<const char*>(base), -1};
+  return Mapping{static_cast<const char*>(base), -1, &guardedLost};
 }
 
 void Unmap(const char* base, size_t size, intptr_t) {

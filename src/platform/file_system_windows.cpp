@@ -147,8 +147,6 @@ constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
 namespace detail {
 
-bool MappingLost(const char* base) { return guardedBase.load() == base && guardedLost.load(); }
-
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 void Close(intptr_t handle) { CloseHandle(Win(handle)); }
@@ -213,13 +211,13 @@ Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& p
   guardedLost.store(false);
   guardedSize.store(size);
   guardedBase.store(static_cast<const char*>(base));
-  return Mapping{static_cast<const char*>(base), Handle(mapping)};
+  return Mapping{static_cast<const char*>(base), Handle(mapping), &guardedLost};
 }
 
 void Unmap(const char* base, size_t, intptr_t object) {
   void* view = const_cast<char*>(base);
   // A view that the guard replaced is plain memory now.
-  if (MappingLost(base)) {
+  if (guardedBase.load() == base && guardedLost.load()) {
     VirtualFree(view, 0, MEM_RELEASE);
   } else {
     UnmapViewOfFile(view);
