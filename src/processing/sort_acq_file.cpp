@@ -4,6 +4,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/text_output.h"
@@ -27,12 +28,16 @@ Outcome Sort(const AcqConfig& config, Console& console) {
 
   Result<TextOutput> output = TextOutput::Create(config.sortedFile, Durability::kCached);
   if (!output.ok()) return output.failure();
+  MappedFile& acqFile = acq.value();
+  TextOutput& sorted = output.value();
   Outcome written;
   table.ForEachLine(text.data(), [&](size_t offset) {
     const std::string_view line = AcqLineAt(text, offset);
-    if (acq.value().PartLost()) return false;  // the line may be megabytes of zeros
-    written = output.value().WriteLine(line);
-    return written.ok();
+    if (acqFile.PartLost()) return false;  // the line may be megabytes of zeros
+    Outcome lineWritten = sorted.WriteLine(line);
+    if (lineWritten.ok()) return true;
+    written = std::move(lineWritten);
+    return false;
   });
   if (!written.ok()) return written;
   // What another program did to the file meanwhile must not reach the sorted file.
