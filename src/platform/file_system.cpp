@@ -43,6 +43,8 @@ InputFile::~InputFile() {
   if (handle_ != -1) detail::Close(handle_);
 }
 
+uint64_t InputFile::CurrentSize() const { return detail::CurrentSize(handle_); }
+
 Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
   Result<size_t> read = detail::ReadSome(handle_, path_, buffer, capacity);
   if (read.ok()) bytesRead_ += read.value();
@@ -62,7 +64,7 @@ Result<std::string> ReadWholeFile(const std::string& path) {
   try {
     // Read into the space the file's size promises; past it, through a small probe, so
     // that a file of the promised size costs no extra memory.
-    content.resize(static_cast<size_t>(detail::CurrentSize(file.value().handle_)));
+    content.resize(static_cast<size_t>(file.value().CurrentSize()));
     size_t filled = 0;
     char probe[65536];
     for (;;) {
@@ -145,7 +147,9 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : target_(std::move(other.target_)),
       temporaryPath_(std::move(other.temporaryPath_)),
       handle_(std::exchange(other.handle_, -1)),
-      durability_(other.durability_) {
+      durability_(other.durability_),
+      written_(other.written_),
+      reserved_(other.reserved_) {
   other.temporaryPath_.clear();
 }
 

@@ -208,12 +208,22 @@ void ReplacementFile::Discard() {
   temporaryPath_.clear();
 }
 
+void ReplacementFile::Reserve(uint64_t bytes) {
+  if (handle_ == -1 || bytes <= written_) return;
+  // The size stays as written; a refusal (a file system without it, a full disk) leaves
+  // the writes to find their room themselves.
+  if (::fallocate(Fd(handle_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
+    reserved_ = bytes;
+  }
+}
+
 Outcome ReplacementFile::Write(const char* data, size_t size) {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
   if (int error = detail::WriteAllTo(Fd(handle_), data, size); error != 0) {
     Discard();
     return Failure{target_, Reason("can't be written", error)};
   }
+  written_ += size;
   if (durability_ == Durability::kStableFirst) {
     // Only a request to start writing back: a write error it meets is reported by the
     // fsync in Commit().
@@ -224,6 +234,12 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
 
 Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  // Cutting the file at its own size gives back the room reserved beyond it.
+  if (reserved_ > written_ && ::ftruncate(Fd(handle_), static_cast<off_t>(written_)) != 0) {
+    int error = errno;
+    Discard();
+    return Failure{target_, Reason("can't be written", error)};
+  }
   if (durability_ == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
     int error = errno;
     Discard();

@@ -37,6 +37,38 @@ TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
   EXPECT_FALSE(std::filesystem::exists(temporary));
 }
 
+// Room asked for ahead of the writes never changes what the file holds, whether the writes
+// fall short of it, exceed it, or came before it.
+TEST(ReplacementFileTest, ReservedRoomLeavesTheContentAsWritten) {
+  struct Case {
+    const char* what;
+    uint64_t reserveBefore;  // 0: none
+    size_t written;
+    uint64_t reserveAfter;   // 0: none
+  };
+  const Case cases[] = {
+      {"far more than written", 8 << 20, 1000, 0},
+      {"less than written", 100, 5000, 0},
+      {"after the writes, less than written", 0, 5000, 100},
+      {"after the writes, more than written", 0, 5000, 1 << 20},
+      {"nothing written", 1 << 20, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testutil::ScratchDir dir;
+    const std::string target = dir.Path("out.txt");
+    Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
+    ASSERT_TRUE(file.ok()) << file.failure().reason;
+    if (c.reserveBefore != 0) file.value().Reserve(c.reserveBefore);
+    const std::string bytes(c.written, 'r');
+    ASSERT_TRUE(file.value().Write(bytes.data(), bytes.size()).ok());
+    if (c.reserveAfter != 0) file.value().Reserve(c.reserveAfter);
+    ASSERT_TRUE(file.value().Commit().ok());
+    EXPECT_EQ(testutil::ReadBytes(target), bytes);
+    EXPECT_EQ(std::filesystem::file_size(target), c.written);
+  }
+}
+
 TEST(InputFileTest, OpeningAMissingFileOrAFolderFails) {
   testutil::ScratchDir dir;
   for (const std::string& path : {dir.Path("missing.txt"), dir.root().string()}) {

@@ -263,8 +263,26 @@ void ReplacementFile::Discard() {
   temporaryPath_.clear();
 }
 
+namespace {
+
+// Sets how much room the file system keeps for the file; below its end it would cut it.
+bool SetAllocation(HANDLE handle, uint64_t bytes) {
+  FILE_ALLOCATION_INFO allocation{};
+  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes);
+  return SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation) != 0;
+}
+
+}  // namespace
+
+void ReplacementFile::Reserve(uint64_t bytes) {
+  if (handle_ == -1 || bytes <= written_) return;
+  // A refusal leaves the writes to find their room themselves.
+  if (SetAllocation(Win(handle_), bytes)) reserved_ = bytes;
+}
+
 Outcome ReplacementFile::Write(const char* data, size_t size) {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  written_ += size;
   while (size > 0) {
     DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
     DWORD written = 0;
@@ -281,6 +299,12 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
 
 Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  // An allocation as large as the file gives back the room reserved beyond its end.
+  if (reserved_ > written_ && !SetAllocation(Win(handle_), written_)) {
+    DWORD error = GetLastError();
+    Discard();
+    return Failure{target_, SystemReason("can't be written", error)};
+  }
   if (durability_ == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
     DWORD error = GetLastError();
     Discard();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -37,6 +38,8 @@ class TextOutput {
   // changes, into CR LF. A block without such an LF goes to the file without a copy.
   // Consecutive calls continue one file, so a block may split a CR LF pair anywhere.
   Outcome CopyUntranslated(std::string_view raw);
+  // Room on disk for about `bytes` bytes in all; see ReplacementFile::Reserve().
+  void Reserve(uint64_t bytes) { file_.Reserve(bytes); }
   Outcome Commit();
 
  private:

@@ -1,6 +1,8 @@
 #include "processing/merge_inf_parts.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -39,6 +41,12 @@ Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
 
   Result<TextOutput> output = TextOutput::Create(config.infFile, Durability::kStableFirst);
   if (!output.ok()) return output.failure();
+  // The merged file takes about the room of its parts (an LF that gains its CR aside).
+  uint64_t expected = 0;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    expected += 2 * std::strlen(kPartHeaders[i]) + parts[i].CurrentSize();
+  }
+  output.value().Reserve(expected);
   std::unique_ptr<char[]> block(new char[kBlockSize]);
   MergedParts merged;
   for (size_t i = 0; i < parts.size(); ++i) {
