@@ -21,11 +21,15 @@ Outcome TextOutput::Flush() {
 }
 
 Outcome TextOutput::Append(std::string_view bytes) {
+  // What would fill the buffer on its own goes straight to the file, without a copy.
+  if (bytes.size() >= bufferSize_) {
+    Outcome flushed = Flush();
+    if (!flushed.ok()) return flushed;
+    return file_.Write(bytes.data(), bytes.size());
+  }
   if (bytes.size() > bufferSize_ - used_) {
     Outcome flushed = Flush();
     if (!flushed.ok()) return flushed;
-    // What would fill the empty buffer goes straight to the file, without a copy.
-    if (bytes.size() >= bufferSize_) return file_.Write(bytes.data(), bytes.size());
   }
   std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
   used_ += bytes.size();
@@ -47,7 +51,7 @@ Outcome TextOutput::Write(std::string_view text) {
   return {};
 }
 
-Outcome TextOutput::WriteLineAfterFlush(std::string_view line) {
+Outcome TextOutput::WriteLineBeyondBuffer(std::string_view line) {
   Outcome appended = Append(line);
   if (appended.ok()) appended = Append(kNewlineOnDisk);
   return appended;

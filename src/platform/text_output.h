@@ -27,7 +27,9 @@ class TextOutput {
   // these in a run: a line that fits the buffer is copied without a call.
   Outcome WriteLine(std::string_view line) {
     endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
-    if (line.size() + kNewlineOnDisk.size() > bufferSize_ - used_) return WriteLineAfterFlush(line);
+    if (line.size() + kNewlineOnDisk.size() > bufferSize_ - used_) {
+      return WriteLineBeyondBuffer(line);
+    }
     std::memcpy(buffer_.get() + used_, line.data(), line.size());
     std::memcpy(buffer_.get() + used_ + line.size(), kNewlineOnDisk.data(), kNewlineOnDisk.size());
     used_ += line.size() + kNewlineOnDisk.size();
@@ -44,7 +46,8 @@ class TextOutput {
 
  private:
   TextOutput(ReplacementFile file, size_t bufferSize);
-  Outcome WriteLineAfterFlush(std::string_view line);
+  // WriteLine() for a line that does not fit what is left of the buffer.
+  Outcome WriteLineBeyondBuffer(std::string_view line);
   // Adds bytes as they are; what does not fit the buffer flushes it first.
   Outcome Append(std::string_view bytes);
   Outcome Flush();
