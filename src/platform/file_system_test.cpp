@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/allocation.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -67,6 +68,22 @@ TEST(ReplacementFileTest, ReservedRoomLeavesTheContentAsWritten) {
     EXPECT_EQ(testutil::ReadBytes(target), bytes);
     EXPECT_EQ(std::filesystem::file_size(target), c.written);
   }
+}
+
+// Room reserved beyond what was written must not stay with the file: a narrow range of a
+// large ACQ file would otherwise leave megabytes of the disk taken by a small sorted file.
+TEST(ReplacementFileTest, RoomReservedBeyondTheWritesIsGivenBack) {
+  testutil::ScratchDir dir;
+  const std::string target = dir.Path("out.txt");
+  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kCached);
+  ASSERT_TRUE(file.ok()) << file.failure().reason;
+  file.value().Reserve(16 << 20);
+  ASSERT_TRUE(file.value().Write("small", 5).ok());
+  ASSERT_TRUE(file.value().Commit().ok());
+  EXPECT_EQ(testutil::ReadBytes(target), "small");
+  const long long allocated = testutil::AllocatedBytes(target);
+  EXPECT_GE(allocated, 0);
+  EXPECT_LT(allocated, 1 << 20);
 }
 
 TEST(InputFileTest, OpeningAMissingFileOrAFolderFails) {

@@ -146,27 +146,5 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
   }
 }
 
-// Room reserved beyond what was written must not stay with the file: a narrow range of a
-// large ACQ file would otherwise leave megabytes of the disk taken by a small sorted file.
-TEST(WindowsFileSystemTest, RoomReservedBeyondTheWritesIsGivenBack) {
-  testutil::ScratchDir dir;
-  const std::string target = dir.Path("out.txt");
-  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kCached);
-  ASSERT_TRUE(file.ok()) << file.failure().reason;
-  file.value().Reserve(16 << 20);
-  ASSERT_TRUE(file.value().Write("small", 5).ok());
-  ASSERT_TRUE(file.value().Commit().ok());
-  EXPECT_EQ(testutil::ReadBytes(target), "small");
-  HANDLE handle = CreateFileW(WideFromNarrow(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-  FILE_STANDARD_INFO info{};
-  const bool known = GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info) != 0;
-  CloseHandle(handle);
-  ASSERT_TRUE(known);
-  EXPECT_EQ(info.EndOfFile.QuadPart, 5);
-  EXPECT_LT(info.AllocationSize.QuadPart, 1 << 20);
-}
-
 }  // namespace
 }  // namespace acqsort
