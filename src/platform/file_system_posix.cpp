@@ -211,10 +211,10 @@ void ReplacementFile::Discard() {
 void ReplacementFile::Reserve(uint64_t bytes) {
   if (handle_ == -1 || bytes <= written_) return;
   // The size stays as written; a refusal (a file system without it, a full disk) leaves
-  // the writes to find their room themselves.
-  if (::fallocate(Fd(handle_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes)) == 0) {
-    reserved_ = bytes;
-  }
+  // the writes to find their room themselves. A refusal may come after part of the room
+  // was taken, so Commit() gives back what lies beyond the file either way.
+  (void)::fallocate(Fd(handle_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+  reserved_ = bytes;
 }
 
 Outcome ReplacementFile::Write(const char* data, size_t size) {
@@ -234,12 +234,9 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
 
 Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  // Cutting the file at its own size gives back the room reserved beyond it.
-  if (reserved_ > written_ && ::ftruncate(Fd(handle_), static_cast<off_t>(written_)) != 0) {
-    int error = errno;
-    Discard();
-    return Failure{target_, Reason("can't be written", error)};
-  }
+  // Cutting the file at its own size gives back the room reserved beyond it. Only room is
+  // at stake, not content, so a refusal does not fail the file.
+  if (reserved_ > written_) (void)::ftruncate(Fd(handle_), static_cast<off_t>(written_));
   if (durability_ == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
     int error = errno;
     Discard();

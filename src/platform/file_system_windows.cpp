@@ -276,7 +276,8 @@ bool SetAllocation(HANDLE handle, uint64_t bytes) {
 
 void ReplacementFile::Reserve(uint64_t bytes) {
   if (handle_ == -1 || bytes <= written_) return;
-  // A refusal leaves the writes to find their room themselves.
+  // A refusal (a file system without it, a full disk) leaves the writes to find their room
+  // themselves.
   if (SetAllocation(Win(handle_), bytes)) reserved_ = bytes;
 }
 
@@ -299,12 +300,9 @@ Outcome ReplacementFile::Write(const char* data, size_t size) {
 
 Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  // An allocation as large as the file gives back the room reserved beyond its end.
-  if (reserved_ > written_ && !SetAllocation(Win(handle_), written_)) {
-    DWORD error = GetLastError();
-    Discard();
-    return Failure{target_, SystemReason("can't be written", error)};
-  }
+  // An allocation as large as the file gives back the room reserved beyond its end. Only
+  // room is at stake, not content, so a refusal does not fail the file.
+  if (reserved_ > written_) (void)SetAllocation(Win(handle_), written_);
   if (durability_ == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
     DWORD error = GetLastError();
     Discard();
