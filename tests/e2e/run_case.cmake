@@ -49,11 +49,24 @@ endforeach()
 
 set(output "")
 foreach(run RANGE 1 ${RUNS})
-  execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGS}
-    WORKING_DIRECTORY "${SCRATCH}"
-    OUTPUT_VARIABLE run_output
-    RESULT_VARIABLE status
-    TIMEOUT 120)
+  # The tool prints its banner before anything else, so a run without any output never
+  # started: under Wine that happened once in CI (status 1, no output, 0.02 s). Such a start
+  # is tried again, at most twice, and said so; the tool never runs twice.
+  foreach(attempt RANGE 1 3)
+    execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGS}
+      WORKING_DIRECTORY "${SCRATCH}"
+      OUTPUT_VARIABLE run_output
+      ERROR_VARIABLE run_errors
+      RESULT_VARIABLE status
+      TIMEOUT 120)
+    if(run_errors)
+      message("standard error of run ${run}:\n${run_errors}")
+    endif()
+    if(NOT EMULATOR OR NOT run_output STREQUAL "" OR status EQUAL 0)
+      break()
+    endif()
+    message("run ${run} ended with status ${status} before the tool wrote anything: starting it again")
+  endforeach()
   string(APPEND output "${run_output}")
 endforeach()
 release_immutable()
