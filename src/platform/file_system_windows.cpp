@@ -143,6 +143,13 @@ void GuardAgainstInPageErrors() {
 // Reads and writes take at most this many bytes at a time.
 constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
+// Sets how much room the file system keeps for the file; below its end it would cut it.
+bool SetAllocation(HANDLE handle, uint64_t bytes) {
+  FILE_ALLOCATION_INFO allocation{};
+  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes);
+  return SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation) != 0;
+}
+
 }  // namespace
 
 namespace detail {
@@ -262,17 +269,6 @@ void ReplacementFile::Discard() {
   if (!temporaryPath_.empty()) DeleteFileW(NativePath(temporaryPath_).c_str());
   temporaryPath_.clear();
 }
-
-namespace {
-
-// Sets how much room the file system keeps for the file; below its end it would cut it.
-bool SetAllocation(HANDLE handle, uint64_t bytes) {
-  FILE_ALLOCATION_INFO allocation{};
-  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes);
-  return SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation) != 0;
-}
-
-}  // namespace
 
 void ReplacementFile::Reserve(uint64_t bytes) {
   if (handle_ == -1 || bytes <= written_) return;

@@ -31,8 +31,9 @@ using SeqSlot = size_t;
 // range that holds no such number gives an empty table. A slot remembers where its line
 // starts in the text, so that no line is copied.
 //
-// The slots come zero-filled from the system (platform/zeroed_memory.h), and a bit for each block of 64 slots tells whether any of them is filled: a short file
-// costs little whatever the range (a 10,000-line run with the range 1 to 999999 takes about
+// The slots come zero-filled from the system (platform/zeroed_memory.h), and a bit for
+// each block of 64 slots tells whether any of them is filled: a short file costs little
+// whatever the range (a 10,000-line run with the range 1 to 999999 takes about
 // 5 ms with the bits and 7.5 ms when every slot is visited).
 class SeqTable {
  public:

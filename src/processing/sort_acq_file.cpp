@@ -28,10 +28,10 @@ Outcome Sort(const AcqConfig& config, Console& console) {
 
   Result<TextOutput> output = TextOutput::Create(config.sortedFile, Durability::kCached);
   if (!output.ok()) return output.failure();
-  // The sorted lines take about as much room as the file they come from.
-  output.value().Reserve(text.size());
   MappedFile& acqFile = acq.value();
   TextOutput& sorted = output.value();
+  // The sorted lines take about as much room as the file they come from.
+  sorted.Reserve(text.size());
   Outcome written;
   table.ForEachLine(text.data(), [&](size_t offset) {
     const std::string_view line = AcqLineAt(text, offset);
@@ -43,9 +43,9 @@ Outcome Sort(const AcqConfig& config, Console& console) {
   });
   if (!written.ok()) return written;
   // What another program did to the file meanwhile must not reach the sorted file.
-  Outcome unchanged = acq.value().CheckUnchanged();
+  Outcome unchanged = acqFile.CheckUnchanged();
   if (!unchanged.ok()) return unchanged;
-  Outcome committed = output.value().Commit();
+  Outcome committed = sorted.Commit();
   if (!committed.ok()) return committed;
 
   console.Report({"* ", config.acqFile, " -> ", config.sortedFile});
