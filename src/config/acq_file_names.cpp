@@ -119,6 +119,13 @@ std::string NameFault(const AcqConfig& config) {
   if (IsSeparator(name.back())) {
     return "has the name " + Shown(name) + ", which ends in a separator: it must name a file";
   }
+  // The tags go in front of the last four characters of the whole path: a shorter last
+  // part would put them into a folder's name ("p\xyz" would make "ACQ\pR\xyz").
+  const std::string_view last = Components(name).back();
+  if (CountCharacters(last) < 4) {
+    return "has the name " + Shown(name) + ", whose last part " + Shown(last) +
+           " is shorter than four characters";
+  }
   for (std::string_view component : Components(name)) {
     if (component == "..") {
       return "has the name " + Shown(name) + ", which steps out of the ACQ folder with \"..\"";

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -13,11 +12,9 @@
 
 namespace acqsort {
 
-StandardOutput::StandardOutput() {
-  // A reader that quits early must not kill the run between two stages: the write fails
-  // with EPIPE instead, and the run goes on.
-  std::signal(SIGPIPE, SIG_IGN);
-}
+// A reader that quits early must not kill the run between two stages: SIGPIPE is ignored
+// (platform/process.h), so the write fails with EPIPE instead, and the run goes on.
+StandardOutput::StandardOutput() = default;
 
 void StandardOutput::WriteLine(std::string_view line) {
   if (absent_ || !lostReason_.empty()) return;

@@ -1,4 +1,5 @@
-// The parts of the file layer that are the same on every platform.
+// The parts of the file layer that are the same on every platform: above all the order in
+// which outputs are replaced and parts removed, over the platform's system calls.
 
 #include <cerrno>
 #include <cstring>
@@ -18,25 +19,69 @@ std::string NotARegularFileReason(const char* what) {
   return std::string(what) + ": not a regular file (a pipe, a device or a socket)";
 }
 
-std::string TemporaryPathFor(const std::string& target, unsigned attempt) {
-  const size_t separator = target.find_last_of("\\/");
-  const std::string folder = separator == std::string::npos ? "" : target.substr(0, separator + 1);
-  return folder + std::to_string(ProcessId()) + "-" + std::to_string(attempt) + kTemporarySuffix;
+}  // namespace detail
+
+namespace {
+
+// The last name of `path`: the one inside its folder.
+std::string NameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
-}  // namespace detail
+// A short name of this tool's own: it does not grow with the name it stands in for, so it
+// fits wherever that name fits. The process id keeps concurrent runs apart, the counter
+// the names of one run.
+std::string NextTemporaryName() {
+  static std::atomic<unsigned> counter{0};
+  return std::to_string(detail::ProcessId()) + "-" + std::to_string(counter++) + kTemporarySuffix;
+}
+
+// Calls `take(name)` with fresh temporary names until one is not taken (EEXIST) yet; a
+// name left behind by a killed run whose process id came back is skipped, not failed on.
+template <typename Take>
+int WithFreeTemporaryName(std::string& name, Take take) {
+  int error = EEXIST;
+  for (int attempt = 0; error == EEXIST && attempt <= kTemporaryNameAttempts; ++attempt) {
+    name = NextTemporaryName();
+    error = take(name);
+  }
+  return error;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+Result<std::optional<FileIdentity>> IdentityAt(const std::string& path) {
+  FileIdentity identity;
+  const int error = detail::IdentityAtPath(path, identity);
+  if (error == ENOENT) return std::optional<FileIdentity>();
+  if (error != 0) return detail::FailureOf(path, "can't be opened", error);
+  return std::optional<FileIdentity>(identity);
+}
 
 Result<InputFile> InputFile::Open(const std::string& path) {
   Result<intptr_t> handle = detail::OpenRegularForReading(path);
   if (!handle.ok()) return handle.failure();
-  return InputFile(path, handle.value());
+  FileIdentity identity;
+  if (int error = detail::IdentityOf(handle.value(), identity); error != 0) {
+    detail::Close(handle.value());
+    return detail::FailureOf(path, "can't be read", error);
+  }
+  return InputFile(path, handle.value(), identity);
 }
 
-InputFile::InputFile(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+InputFile::InputFile(std::string path, intptr_t handle, const FileIdentity& identity)
+    : path_(std::move(path)), handle_(handle), identity_(identity) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, -1)),
+      identity_(other.identity_),
       bytesRead_(other.bytesRead_) {}
 
 InputFile::~InputFile() {
@@ -51,10 +96,13 @@ Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
   return read;
 }
 
-Result<FileIdentity> InputFile::IdentityOfWhatWasRead() const {
-  Result<FileIdentity> identity = detail::IdentityOf(handle_, path_);
-  if (identity.ok()) identity.value().size = bytesRead_;
-  return identity;
+Outcome InputFile::CheckReadWhole() const {
+  FileIdentity now;
+  if (int error = detail::IdentityOf(handle_, now); error != 0) {
+    return detail::FailureOf(path_, "can't be read", error);
+  }
+  if (now != identity_ || bytesRead_ != identity_.size) return Failure{path_, kChangedWhileRead};
+  return {};
 }
 
 Result<std::string> ReadWholeFile(const std::string& path) {
@@ -86,21 +134,21 @@ Result<std::string> ReadWholeFile(const std::string& path) {
 Result<MappedFile> MappedFile::Open(const std::string& path) {
   Result<intptr_t> handle = detail::OpenRegularForReading(path);
   if (!handle.ok()) return handle.failure();
-  Result<FileIdentity> identity = detail::IdentityOf(handle.value(), path);
-  if (!identity.ok()) {
+  FileIdentity identity;
+  if (int error = detail::IdentityOf(handle.value(), identity); error != 0) {
     detail::Close(handle.value());
-    return identity.failure();
+    return detail::FailureOf(path, "can't be read", error);
   }
-  const size_t size = static_cast<size_t>(identity.value().size);
+  const size_t size = static_cast<size_t>(identity.size);
   // An empty file has nothing to map (and Windows maps none).
-  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, nullptr, identity.value());
+  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, nullptr, identity);
   Result<detail::Mapping> mapping = detail::MapForReading(handle.value(), size, path);
   if (!mapping.ok()) {
     detail::Close(handle.value());
     return mapping.failure();
   }
   return MappedFile(path, handle.value(), mapping.value().object, mapping.value().base, size,
-                    mapping.value().lost, identity.value());
+                    mapping.value().lost, identity);
 }
 
 MappedFile::~MappedFile() {
@@ -128,31 +176,140 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
       identity_(other.identity_) {}
 
 Outcome MappedFile::CheckUnchanged() const {
-  Result<FileIdentity> now = detail::IdentityOf(handle_, path_);
-  if (!now.ok()) return now.failure();
-  if (PartLost() || now.value() != identity_) {
-    return Failure{path_, "can't be read: it changed while it was being read"};
+  FileIdentity now;
+  if (int error = detail::IdentityOf(handle_, now); error != 0) {
+    return detail::FailureOf(path_, "can't be read", error);
+  }
+  if (PartLost() || now != identity_) return Failure{path_, kChangedWhileRead};
+  return {};
+}
+
+Result<Folder> Folder::Open(const std::string& path) {
+  intptr_t handle = -1;
+  if (int error = detail::OpenFolder(path, handle); error != 0) {
+    return detail::FailureOf(path.empty() ? "." : path, "can't be opened", error);
+  }
+  return Folder(path, handle);
+}
+
+Folder::Folder(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+
+Folder::Folder(Folder&& other) noexcept
+    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, -1)) {}
+
+Folder::~Folder() {
+  if (handle_ != -1) detail::CloseFolder(handle_);
+}
+
+Result<ReplacementFile> ReplacementFile::Create(const Folder& folder, const std::string& target) {
+  const std::string name = NameOf(target);
+  detail::Existing old;
+  if (int error = detail::LookUp(folder, name, old); error != 0) {
+    return detail::FailureOf(target, "can't be replaced", error);
+  }
+  if (old.found && old.folder) return detail::FailureOf(target, "can't be replaced", EISDIR);
+  // An existing target that may not be written is not replaced behind its owner's back.
+  if (old.found && old.writeError != 0) {
+    return detail::FailureOf(target, "can't be replaced", old.writeError);
+  }
+  intptr_t handle = -1;
+  std::string temporaryName;
+  const int error = WithFreeTemporaryName(temporaryName, [&](const std::string& candidate) {
+    return detail::CreateNew(folder, candidate, old, handle);
+  });
+  if (error != 0) return detail::FailureOf(target, "can't be created", error);
+  return ReplacementFile(folder, target, std::move(temporaryName), handle);
+}
+
+ReplacementFile::ReplacementFile(const Folder& folder, std::string target,
+                                 std::string temporaryName, intptr_t handle)
+    : folder_(&folder),
+      target_(std::move(target)),
+      temporaryName_(std::move(temporaryName)),
+      handle_(handle) {}
+
+ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
+    : folder_(other.folder_),
+      target_(std::move(other.target_)),
+      temporaryName_(std::exchange(other.temporaryName_, std::string())),
+      handle_(std::exchange(other.handle_, -1)) {}
+
+ReplacementFile::~ReplacementFile() { Discard(); }
+
+void ReplacementFile::Discard() {
+  if (handle_ != -1) (void)detail::CloseWritten(std::exchange(handle_, -1));
+  if (!temporaryName_.empty()) (void)detail::Remove(*folder_, temporaryName_);
+  temporaryName_.clear();
+}
+
+Outcome ReplacementFile::Write(const char* data, size_t size) {
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  if (int error = detail::WriteAll(handle_, data, size); error != 0) {
+    Discard();
+    return detail::FailureOf(target_, "can't be written", error);
+  }
+  // Only a request: a write error that the writeback meets is reported by SyncData().
+  detail::StartWriteback(handle_);
+  return {};
+}
+
+Outcome ReplacementFile::Commit() {
+  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
+  // The data first: a rename that reached the disk before the data would, after a power
+  // loss, leave the target empty with its old content gone.
+  if (int error = detail::SyncData(handle_); error != 0) {
+    Discard();
+    return detail::FailureOf(target_, "can't be written to disk", error);
+  }
+  if (int error = detail::CloseWritten(std::exchange(handle_, -1)); error != 0) {
+    Discard();
+    return detail::FailureOf(target_, "can't be written", error);
+  }
+  const std::string name = NameOf(target_);
+  if (int error = detail::Rename(*folder_, temporaryName_, name, /*replace=*/true); error != 0) {
+    Discard();
+    return detail::FailureOf(target_, "can't be replaced", error);
+  }
+  temporaryName_.clear();
+  // The rename itself: only once it is on disk may anything rely on the new file (the
+  // removal of the parts that it holds).
+  if (int error = detail::SyncRename(*folder_, name); error != 0) {
+    return detail::FailureOf(target_, "can't be written to disk", error);
   }
   return {};
 }
 
-ReplacementFile::ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle,
-                                 Durability durability)
-    : target_(std::move(target)),
-      temporaryPath_(std::move(temporaryPath)),
-      handle_(handle),
-      durability_(durability) {}
+Removal RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
+                              const FileIdentity& expected) {
+  const std::string name = NameOf(path);
+  // First the file goes aside, to a name of this tool's own: from then on no other program
+  // reaches it by its name, so whatever is compared below is what gets removed. A line
+  // appended by name, or a file renamed over the part, lands in a new file.
+  std::string aside;
+  int error = WithFreeTemporaryName(aside, [&](const std::string& candidate) {
+    return detail::Rename(folder, name, candidate, /*replace=*/false);
+  });
+  if (error == ENOENT) return Removal::kAbsent;
+  if (error != 0) return Removal::kKept;
 
-ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
-    : target_(std::move(other.target_)),
-      temporaryPath_(std::move(other.temporaryPath_)),
-      handle_(std::exchange(other.handle_, -1)),
-      durability_(other.durability_),
-      written_(other.written_),
-      reserved_(other.reserved_) {
-  other.temporaryPath_.clear();
+  intptr_t held = -1;
+  bool removed = false;
+  if (detail::HoldForRemoval(folder, aside, held) == 0) {
+    FileIdentity now;
+    removed = detail::IdentityOf(held, now) == 0 && now == expected &&
+              detail::RemoveHeld(folder, aside, held) == 0;
+    detail::ReleaseHeld(held);
+  }
+  if (removed) {
+    // Reported removed only once it is seen to be gone: a removal can be accepted while the
+    // file stays (an immutable file under some emulators).
+    detail::Existing left;
+    if (detail::LookUp(folder, aside, left) == 0 && !left.found) return Removal::kRemoved;
+  }
+  // Not removed: back under its own name, unless a new file has taken that name meanwhile,
+  // which must not be replaced; the file then stays under the name it was given aside.
+  (void)detail::Rename(folder, aside, name, /*replace=*/false);
+  return Removal::kKept;
 }
-
-ReplacementFile::~ReplacementFile() { Discard(); }
 
 }  // namespace acqsort

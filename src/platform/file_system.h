@@ -4,12 +4,19 @@
 // them, with backslashes; each platform maps them to its own form. Everything is binary:
 // newlines are translated above this layer, by the one rule in platform/newlines.h, so
 // that every platform reads and writes the same bytes.
+//
+// The order that keeps the data safe (an output's data on disk before its name replaces
+// the old file; a part removed only while it is still what was merged, and only once the
+// merged file is on disk) is written once, in file_system.cpp, over the small system calls
+// of each platform (file_system_detail.h).
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/failure.h"
 
@@ -26,12 +33,21 @@ struct FileIdentity {
   int64_t modified = 0;  // in the platform's own unit
   uint64_t size = 0;
 
+  bool SameFile(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index;
+  }
   bool operator==(const FileIdentity& other) const {
-    return volume == other.volume && index == other.index && modified == other.modified &&
-           size == other.size;
+    return SameFile(other) && modified == other.modified && size == other.size;
   }
   bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
+
+// The identity of the file at `path`, reached through any links; none when nothing is
+// there. Any other failure to look (a folder that can't be searched, an I/O error) fails.
+Result<std::optional<FileIdentity>> IdentityAt(const std::string& path);
+
+// The words for a changed input, the same for every file that is read.
+inline constexpr const char* kChangedWhileRead = "can't be read: it changed while it was being read";
 
 // A regular file opened for reading only. Opening never waits: a pipe, a device or a socket
 // is refused at once, and so is a folder.
@@ -49,15 +65,20 @@ class InputFile {
   // expect, since another program may still change it.
   uint64_t CurrentSize() const;
 
-  // The file as it is now, with the size of what was read through this object: compared
-  // later with the file on disk, it tells whether the file holds exactly what was read.
-  Result<FileIdentity> IdentityOfWhatWasRead() const;
+  // Fails, naming the file, unless the file is still exactly as it was when it was opened
+  // and what was read through this object is all of it: another program that patched it in
+  // place, truncated and rewrote it, or appended to it meanwhile is seen here.
+  Outcome CheckReadWhole() const;
+
+  // The file as it was opened: what a later look must find again.
+  const FileIdentity& identity() const { return identity_; }
 
  private:
   friend Result<std::string> ReadWholeFile(const std::string& path);
-  InputFile(std::string path, intptr_t handle);
+  InputFile(std::string path, intptr_t handle, const FileIdentity& identity);
   std::string path_;
   intptr_t handle_;
+  FileIdentity identity_;
   uint64_t bytesRead_ = 0;
 };
 
@@ -96,63 +117,80 @@ class MappedFile {
   FileIdentity identity_;
 };
 
-enum class Durability {
-  kCached,      // the rename may reach the disk before the data after a power loss
-  kStableFirst  // the data, then the rename, reach stable storage before Commit() returns;
-                // on Linux the data starts towards the disk as it is written, so that
-                // Commit() waits only for the tail (a 45 MB merge: 29 ms instead of 41)
+// The folder of `path` as printed ("ACQ\sub" for "ACQ\sub\data.txt"), or "" for the
+// working directory.
+std::string FolderOf(const std::string& path);
+
+// A folder opened once: the files in it are created, renamed, synced and removed through
+// it, so that a link to the folder retargeted during the run can't make the run sync one
+// folder and remove files from another.
+class Folder {
+ public:
+  // `path` as printed; "" is the working directory.
+  static Result<Folder> Open(const std::string& path);
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&&) = delete;
+  ~Folder();
+
+  const std::string& path() const { return path_; }
+  // The platform's handle of the folder, for the platform layer alone.
+  intptr_t handle() const { return handle_; }
+
+ private:
+  Folder(std::string path, intptr_t handle);
+  std::string path_;
+  intptr_t handle_;
 };
 
-// A file written under a temporary name in the folder of `target` and renamed over it only
-// by Commit(): until then the target keeps its old content. Dropped without Commit(), the
-// temporary file is removed. A target that exists and may not be written is refused by
-// Create(); a target that is a symbolic link is replaced by a regular file, so the file the
-// link points to is never written. The new file gets the permission bits of the old one.
+// A file written under a temporary name in `folder` and put in the place of `target` (a
+// file of that folder) only by Commit(): until then the target keeps its old content.
+// Dropped without Commit(), the temporary file is removed. A target that exists and may not
+// be written, or that is a folder, is refused by Create(); a target that is a symbolic link
+// is replaced by a regular file, so the file the link points to is never written.
+//
+// The temporary file has the permission bits of the file it replaces (or the usual ones)
+// from its creation on, never wider; run by root, it also keeps the old file's owner and
+// group. Set-user-ID and set-group-ID bits are never carried over.
 class ReplacementFile {
  public:
-  static Result<ReplacementFile> Create(const std::string& target, Durability durability);
+  static Result<ReplacementFile> Create(const Folder& folder, const std::string& target);
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&&) = delete;
   ~ReplacementFile();
 
-  // Asks the file system for room for about `bytes` bytes at once, so that the writes need
-  // not find it block by block: the sort's 57 MB take 3 ms less on ext4. Only a request:
-  // where it is refused, the writes find their room as usual. Room not written by the time
-  // of Commit() is given back then.
-  void Reserve(uint64_t bytes);
   Outcome Write(const char* data, size_t size);
+  // The data reaches stable storage, then the file takes the target's name, then that
+  // rename reaches stable storage, all before Commit() returns.
   Outcome Commit();
 
  private:
-  ReplacementFile(std::string target, std::string temporaryPath, intptr_t handle,
-                  Durability durability);
+  ReplacementFile(const Folder& folder, std::string target, std::string temporaryName,
+                  intptr_t handle);
   void Discard();
+  const Folder* folder_;
   std::string target_;
-  std::string temporaryPath_;
+  std::string temporaryName_;  // in the folder; empty once renamed or removed
   intptr_t handle_;
-  Durability durability_;
-  uint64_t written_ = 0;
-  uint64_t reserved_ = 0;
 };
 
 // The temporary files of this tool end with this, so that they can be recognised.
 extern const char* const kTemporarySuffix;
 
-// How many taken temporary names a replacement file skips before it gives up.
+// How many taken temporary names are skipped before giving up.
 inline constexpr int kTemporaryNameAttempts = 1000;
-
-// Whether anything exists at `path` (no access right is asked for).
-bool PathExists(const std::string& path);
 
 enum class Removal {
   kRemoved,  // the file was there and is gone now
   kAbsent,   // there was no file (another run may have removed it meanwhile)
-  kKept      // the file is still there: it changed since it was read, or it can't be removed
+  kKept      // the file is still there: it changed since it was read, another program
+             // still writes to it, or it can't be removed
 };
 
-// Removes the file at `path` only if it still is the file that `expected` describes, and
-// says kRemoved only once the file is seen to be gone. A symbolic link is compared by the
-// file it points to, and only the link is removed.
-Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected);
+// Removes the file at `path`, in `folder`, only if it still is the file that `expected`
+// describes and no other program has it open for writing, and says kRemoved only once it
+// is seen to be gone. A symbolic link is compared by the file it points to, and only the
+// link is removed. Only "not found" counts as absent: any other failure keeps the file.
+Removal RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
+                              const FileIdentity& expected);
 
 }  // namespace acqsort

@@ -1,6 +1,12 @@
 #pragma once
 
-// What the platform files of the file layer share; not for use outside the layer.
+// The system calls behind the file layer, one small function each, implemented once per
+// platform; not for use outside the layer. Every order that matters to the data is kept by
+// file_system.cpp, never here.
+//
+// A function that can fail returns an error code: 0 for success, else the errno value of
+// the failure. Windows' codes are given as the errno value with the same meaning, so that
+// the shared code can tell "not found" (ENOENT) and "taken" (EEXIST) on every platform.
 
 #include <atomic>
 #include <cstdint>
@@ -10,6 +16,14 @@
 #include "platform/file_system.h"
 
 namespace acqsort::detail {
+
+// The platform's words for an error code.
+std::string ErrorText(int error);
+
+// A failure of `what` on `file`, in the platform's words: "can't be read: I/O error".
+inline Failure FailureOf(const std::string& file, const char* what, int error) {
+  return Failure{file, std::string(what) + ": " + ErrorText(error)};
+}
 
 // The reason given for a pipe, a device or a socket where a data file belongs.
 std::string NotARegularFileReason(const char* what);
@@ -25,7 +39,10 @@ Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, 
 uint64_t CurrentSize(intptr_t handle);
 
 // The identity of the open file, with its size as the platform reports it.
-Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path);
+int IdentityOf(intptr_t handle, FileIdentity& identity);
+
+// The identity of the file at `path`, through any links; ENOENT when nothing is there.
+int IdentityAtPath(const std::string& path, FileIdentity& identity);
 
 void Close(intptr_t handle);
 
@@ -44,11 +61,64 @@ Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& p
 // Undoes MapForReading.
 void Unmap(const char* base, size_t size, intptr_t object);
 
-// A short name for the `attempt`-th temporary file of this process in the folder of
-// `target`: it does not grow with the target's name, and it ends in kTemporarySuffix.
-std::string TemporaryPathFor(const std::string& target, unsigned attempt);
-
 // This process's id, which keeps the temporary names of concurrent runs apart.
 unsigned long ProcessId();
+
+// --- Folders and the names in them. `name` is a single name inside the folder.
+
+int OpenFolder(const std::string& path, intptr_t& handle);
+void CloseFolder(intptr_t handle);
+
+// What a name of a folder holds, as far as replacing it goes. A symbolic link is looked at
+// itself, not followed.
+struct Existing {
+  bool found = false;
+  bool folder = false;
+  bool regular = false;
+  int writeError = 0;  // why the file may not be written (EACCES for write protection); 0: it may
+  uint32_t mode = 0;   // POSIX permission bits
+  uint32_t owner = 0;  // POSIX user and group ids
+  uint32_t group = 0;
+};
+// Not found is no failure (found stays false); any other failure to look is.
+int LookUp(const Folder& folder, const std::string& name, Existing& existing);
+
+// Creates `name`, which must not exist yet (EEXIST), for writing, with what it must keep
+// of `replaced` (its permission bits, owner and group) from the start.
+int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
+              intptr_t& handle);
+
+// Writes all of `size` bytes; a write that makes no progress is a full disk.
+int WriteAll(intptr_t handle, const char* data, size_t size);
+
+// Asks the system to start writing the file's data to disk now, so that SyncData() waits
+// only for the tail; only a request, where the platform has one.
+void StartWriteback(intptr_t handle);
+
+// Returns once the file's data is on stable storage.
+int SyncData(intptr_t handle);
+
+// Closes a file that was written; the error of a write that failed late shows here.
+int CloseWritten(intptr_t handle);
+
+// Gives `from` the name `to`. With `replace`, an existing `to` is replaced in one step;
+// without, it is left alone and the call fails with EEXIST.
+int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace);
+
+// Returns once the rename that gave `name` its file is on stable storage.
+int SyncRename(const Folder& folder, const std::string& name);
+
+// Removes the name.
+int Remove(const Folder& folder, const std::string& name);
+
+// Opens `name` so that it can be compared and removed, and so that no other program can
+// start writing to it meanwhile. Fails with EBUSY while another program has it open for
+// writing, where the platform can tell.
+int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle);
+
+// Removes `name`, held by HoldForRemoval(); the name is gone once ReleaseHeld() returns.
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t handle);
+
+void ReleaseHeld(intptr_t handle);
 
 }  // namespace acqsort::detail

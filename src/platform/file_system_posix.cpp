@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,23 +31,13 @@ std::string NativePath(const std::string& path) {
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
-std::string DirectoryOf(const std::string& nativePath) {
-  size_t slash = nativePath.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return nativePath.substr(0, slash);
-}
-
-// Syncs the folder that holds the new name. A file system that can't sync a folder (some
-// FUSE and network file systems answer EINVAL or ENOTSUP) has nothing more to give: the
-// file's own data was synced before the rename.
-int SyncDirectory(const std::string& directory) {
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  int error = ::fsync(fd) == 0 ? 0 : errno;
-  ::close(fd);
-  if (error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP) return 0;
-  return error;
+// Calls `call` again for as long as a signal interrupts it (-1 with EINTR).
+template <typename Call>
+auto Retrying(Call call) {
+  for (;;) {
+    auto result = call();
+    if (!(result == -1 && errno == EINTR)) return result;
+  }
 }
 
 FileIdentity IdentityFromStat(const struct stat& info) {
@@ -101,20 +92,21 @@ void GuardAgainstBusErrors() {
 
 namespace detail {
 
+std::string ErrorText(int error) { return std::strerror(error); }
+
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 void Close(intptr_t handle) { ::close(Fd(handle)); }
 
 Result<intptr_t> OpenRegularForReading(const std::string& path) {
   // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
-  int fd;
-  do {
-    fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = Retrying([&] {
+    return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  });
   if (fd < 0) return Failure{path, Reason("can't be opened", errno)};
   struct stat info;
   std::string refusal;
-  if (::fstat(fd, &info) != 0) {
+  if (Retrying([&] { return ::fstat(fd, &info); }) != 0) {
     refusal = Reason("can't be opened", errno);
   } else if (S_ISDIR(info.st_mode)) {
     refusal = Reason("can't be opened", EISDIR);
@@ -122,38 +114,47 @@ Result<intptr_t> OpenRegularForReading(const std::string& path) {
     refusal = NotARegularFileReason("can't be opened");
   } else {
     // A regular file never blocks; reads go on as usual.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return static_cast<intptr_t>(fd);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags != -1 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return static_cast<intptr_t>(fd);
+    refusal = Reason("can't be opened", errno);
   }
   ::close(fd);
   return Failure{path, refusal};
 }
 
 Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
-  ssize_t n;
-  do {
-    n = ::read(Fd(handle), buffer, capacity);
-  } while (n < 0 && errno == EINTR);
+  const ssize_t n = Retrying([&] { return ::read(Fd(handle), buffer, capacity); });
   if (n < 0) return Failure{path, Reason("can't be read", errno)};
   return static_cast<size_t>(n);
 }
 
 uint64_t CurrentSize(intptr_t handle) {
   struct stat info;
-  if (::fstat(Fd(handle), &info) != 0 || info.st_size < 0) return 0;
+  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0 || info.st_size < 0) return 0;
   return static_cast<uint64_t>(info.st_size);
 }
 
-Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
+int IdentityOf(intptr_t handle, FileIdentity& identity) {
   struct stat info;
-  if (::fstat(Fd(handle), &info) != 0) return Failure{path, Reason("can't be read", errno)};
-  return IdentityFromStat(info);
+  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0) return errno;
+  identity = IdentityFromStat(info);
+  return 0;
+}
+
+int IdentityAtPath(const std::string& path, FileIdentity& identity) {
+  struct stat info;
+  if (Retrying([&] { return ::stat(NativePath(path).c_str(), &info); }) != 0) return errno;
+  identity = IdentityFromStat(info);
+  return 0;
 }
 
 Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
   if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
   // All pages at once: the reading that follows meets no page faults.
-  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
+  void* base;
+  do {
+    base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
+  } while (base == MAP_FAILED && errno == EINTR);
   if (base == MAP_FAILED) return Failure{path, Reason("can't be read", errno)};
   GuardAgainstBusErrors();
   guardedLost.store(false);
@@ -167,118 +168,135 @@ void Unmap(const char* base, size_t size, intptr_t) {
   ::munmap(const_cast<char*>(base), size);
 }
 
+int OpenFolder(const std::string& path, intptr_t& handle) {
+  const std::string native = path.empty() ? "." : NativePath(path);
+  const int fd = Retrying([&] { return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return errno;
+  handle = fd;
+  return 0;
+}
+
+void CloseFolder(intptr_t handle) { ::close(Fd(handle)); }
+
+int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
+  struct stat info;
+  existing = Existing{};
+  if (Retrying([&] { return ::fstatat(Fd(folder.handle()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) != 0) {
+    return errno == ENOENT ? 0 : errno;
+  }
+  existing.found = true;
+  existing.folder = S_ISDIR(info.st_mode);
+  existing.regular = S_ISREG(info.st_mode);
+  existing.mode = static_cast<uint32_t>(info.st_mode & 07777);
+  existing.owner = static_cast<uint32_t>(info.st_uid);
+  existing.group = static_cast<uint32_t>(info.st_gid);
+  // The access check for writing, as the owner would meet it: root may write anything.
+  if (existing.regular &&
+      Retrying([&] { return ::faccessat(Fd(folder.handle()), name.c_str(), W_OK, 0); }) != 0) {
+    existing.writeError = errno;
+  }
+  return 0;
+}
+
+int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
+              intptr_t& handle) {
+  const bool keep = replaced.found && replaced.regular;
+  // The permission bits alone: set-user-ID and set-group-ID never pass to new content.
+  const mode_t mode = keep ? static_cast<mode_t>(replaced.mode & 0777) : 0666;
+  // Created with those bits (the umask may narrow them), so that no other user can open
+  // the new content in the moment before they are set exactly.
+  const int fd = Retrying([&] {
+    return ::openat(Fd(folder.handle()), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+  });
+  if (fd < 0) return errno;
+  if (keep) {
+    // Run by root in another user's folder, the file stays that user's. Only root may give
+    // a file away; an owner may still give it one of its own groups. Where neither is
+    // allowed, or the file system keeps no owners, the file is as it was created.
+    if ((replaced.owner != ::geteuid() || replaced.group != ::getegid()) &&
+        ::fchown(fd, replaced.owner, replaced.group) != 0) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), replaced.group);
+    }
+    // A file system that keeps no modes (FAT through FUSE, some shares) refuses; the file
+    // is then as it creates it.
+    (void)::fchmod(fd, mode);
+  }
+  handle = fd;
+  return 0;
+}
+
+int WriteAll(intptr_t handle, const char* data, size_t size) { return WriteAllTo(Fd(handle), data, size); }
+
+void StartWriteback(intptr_t handle) {
+  (void)::sync_file_range(Fd(handle), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+int SyncData(intptr_t handle) {
+  return Retrying([&] { return ::fsync(Fd(handle)); }) == 0 ? 0 : errno;
+}
+
+int CloseWritten(intptr_t handle) {
+  // After EINTR the descriptor is closed all the same (Linux), and a write error that
+  // close() could report has been reported by the fsync before it.
+  if (::close(Fd(handle)) != 0 && errno != EINTR) return errno;
+  return 0;
+}
+
+int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
+  const int dir = Fd(folder.handle());
+  if (replace) {
+    return Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }) == 0 ? 0 : errno;
+  }
+  if (Retrying([&] { return ::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE); }) == 0) {
+    return 0;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without an exclusive rename: a hard link, which never replaces, and the
+  // old name removed.
+  if (Retrying([&] { return ::linkat(dir, from.c_str(), dir, to.c_str(), 0); }) == 0) {
+    return Retrying([&] { return ::unlinkat(dir, from.c_str(), 0); }) == 0 ? 0 : errno;
+  }
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+  // Nor hard links (FAT through FUSE): the rename, after a look that the name is free.
+  struct stat info;
+  if (Retrying([&] { return ::fstatat(dir, to.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0) return EEXIST;
+  if (errno != ENOENT) return errno;
+  return Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }) == 0 ? 0 : errno;
+}
+
+int SyncRename(const Folder& folder, const std::string&) {
+  // The rename lives in the folder. A file system that can't sync a folder (some FUSE and
+  // network file systems answer EINVAL or ENOTSUP) has nothing more to give: the file's
+  // own data was synced before the rename.
+  if (Retrying([&] { return ::fsync(Fd(folder.handle())); }) == 0) return 0;
+  return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP ? 0 : errno;
+}
+
+int Remove(const Folder& folder, const std::string& name) {
+  return Retrying([&] { return ::unlinkat(Fd(folder.handle()), name.c_str(), 0); }) == 0 ? 0 : errno;
+}
+
+int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+  const int fd = Retrying([&] {
+    return ::openat(Fd(folder.handle()), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  });
+  if (fd < 0) return errno;
+  // A read lease is refused while any program has the file open for writing: a logger
+  // that still appends to a part. Where no lease can be had (a file of another owner
+  // without the right to lease it, a file system without leases) the system can't tell,
+  // and the removal goes on as without the check. Closing the file ends the lease.
+  if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN) {
+    ::close(fd);
+    return EBUSY;
+  }
+  handle = fd;
+  return 0;
+}
+
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
+
+void ReleaseHeld(intptr_t handle) { ::close(Fd(handle)); }
+
 }  // namespace detail
-
-Result<ReplacementFile> ReplacementFile::Create(const std::string& target,
-                                                Durability durability) {
-  const std::string nativeTarget = NativePath(target);
-  // An existing target that may not be written is not replaced behind its owner's back.
-  // A symbolic link is not followed: the link itself is what gets replaced.
-  struct stat old;
-  const bool exists = ::lstat(nativeTarget.c_str(), &old) == 0;
-  if (exists && S_ISREG(old.st_mode) && ::access(nativeTarget.c_str(), W_OK) != 0 &&
-      errno != ENOENT) {
-    return Failure{target, Reason("can't be replaced", errno)};
-  }
-  // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
-  // A name left behind by a killed run whose id came back is skipped, not failed on.
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0;; ++attempt) {
-    std::string temporaryPath = detail::TemporaryPathFor(target, counter++);
-    int fd;
-    do {
-      fd = ::open(NativePath(temporaryPath).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-      // The new file keeps the old one's permission bits. A file system that keeps no
-      // modes (FAT through FUSE, some shares) refuses; the file is then as it creates it.
-      if (exists && S_ISREG(old.st_mode)) (void)::fchmod(fd, old.st_mode & 07777);
-      return ReplacementFile(target, std::move(temporaryPath), fd, durability);
-    }
-    if (errno != EEXIST || attempt == kTemporaryNameAttempts) {
-      return Failure{target, Reason("can't be created", errno)};
-    }
-  }
-}
-
-void ReplacementFile::Discard() {
-  if (handle_ != -1) ::close(Fd(handle_));
-  handle_ = -1;
-  if (!temporaryPath_.empty()) ::unlink(NativePath(temporaryPath_).c_str());
-  temporaryPath_.clear();
-}
-
-void ReplacementFile::Reserve(uint64_t bytes) {
-  if (handle_ == -1 || bytes <= written_) return;
-  // The size stays as written; a refusal (a file system without it, a full disk) leaves
-  // the writes to find their room themselves. A refusal may come after part of the room
-  // was taken, so Commit() gives back what lies beyond the file either way.
-  (void)::fallocate(Fd(handle_), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
-  reserved_ = bytes;
-}
-
-Outcome ReplacementFile::Write(const char* data, size_t size) {
-  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  if (int error = detail::WriteAllTo(Fd(handle_), data, size); error != 0) {
-    Discard();
-    return Failure{target_, Reason("can't be written", error)};
-  }
-  written_ += size;
-  if (durability_ == Durability::kStableFirst) {
-    // Only a request to start writing back: a write error it meets is reported by the
-    // fsync in Commit().
-    (void)::sync_file_range(Fd(handle_), 0, 0, SYNC_FILE_RANGE_WRITE);
-  }
-  return {};
-}
-
-Outcome ReplacementFile::Commit() {
-  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  // Cutting the file at its own size gives back the room reserved beyond it. Only room is
-  // at stake, not content, so a refusal does not fail the file.
-  if (reserved_ > written_) (void)::ftruncate(Fd(handle_), static_cast<off_t>(written_));
-  if (durability_ == Durability::kStableFirst && ::fsync(Fd(handle_)) != 0) {
-    int error = errno;
-    Discard();
-    return Failure{target_, Reason("can't be written to disk", error)};
-  }
-  int fd = Fd(std::exchange(handle_, -1));
-  if (::close(fd) != 0) {
-    int error = errno;
-    Discard();
-    return Failure{target_, Reason("can't be written", error)};
-  }
-  std::string nativeTarget = NativePath(target_);
-  if (::rename(NativePath(temporaryPath_).c_str(), nativeTarget.c_str()) != 0) {
-    int error = errno;
-    Discard();
-    return Failure{target_, Reason("can't be replaced", error)};
-  }
-  temporaryPath_.clear();
-  if (durability_ == Durability::kStableFirst) {
-    // The rename itself lives in the folder: sync it so that the new name survives too.
-    int error = SyncDirectory(DirectoryOf(nativeTarget));
-    if (error != 0) return Failure{target_, Reason("can't be written to disk", error)};
-  }
-  return {};
-}
-
-bool PathExists(const std::string& path) {
-  struct stat info;
-  return ::lstat(NativePath(path).c_str(), &info) == 0;
-}
-
-Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected) {
-  const std::string native = NativePath(path);
-  struct stat info;
-  if (::stat(native.c_str(), &info) != 0) {
-    return PathExists(path) ? Removal::kKept : Removal::kAbsent;
-  }
-  if (IdentityFromStat(info) != expected) return Removal::kKept;
-  if (::unlink(native.c_str()) != 0 && errno == ENOENT) return Removal::kAbsent;
-  // Reported removed only once it is seen to be gone: a removal can be accepted while the
-  // file stays (an immutable file under some emulators).
-  return PathExists(path) ? Removal::kKept : Removal::kRemoved;
-}
 
 }  // namespace acqsort

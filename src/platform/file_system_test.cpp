@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "testing/allocation.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -23,67 +22,20 @@ TEST(ReplacementFileTest, TheTemporaryNameDoesNotGrowWithTheTargetsName) {
   // suffix would not.
   const std::string name = std::string(246, 'n') + ".txt";
   const std::string target = dir.Path(name);
-  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
+  const Folder folder = dir.OpenFolder();
+  Result<ReplacementFile> file = ReplacementFile::Create(folder, target);
   ASSERT_TRUE(file.ok()) << file.failure().reason;
   const std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
   ASSERT_EQ(temporaries.size(), 1u);
   const std::string temporary = temporaries[0];
-  const std::string folder = target.substr(0, target.size() - name.size());
-  EXPECT_EQ(temporary.substr(0, folder.size()), folder) << "beside the target";
-  EXPECT_LT(temporary.size() - folder.size(), 40u) << temporary;
+  const std::string beside = target.substr(0, target.size() - name.size());
+  EXPECT_EQ(temporary.substr(0, beside.size()), beside) << "beside the target";
+  EXPECT_LT(temporary.size() - beside.size(), 40u) << temporary;
   EXPECT_EQ(temporary.substr(temporary.size() - std::strlen(kTemporarySuffix)), kTemporarySuffix);
   ASSERT_TRUE(file.value().Write("data", 4).ok());
   ASSERT_TRUE(file.value().Commit().ok());
   EXPECT_EQ(testutil::ReadBytes(target), "data");
   EXPECT_FALSE(std::filesystem::exists(temporary));
-}
-
-// Room asked for ahead of the writes never changes what the file holds, whether the writes
-// fall short of it, exceed it, or came before it.
-TEST(ReplacementFileTest, ReservedRoomLeavesTheContentAsWritten) {
-  struct Case {
-    const char* what;
-    uint64_t reserveBefore;  // 0: none
-    size_t written;
-    uint64_t reserveAfter;   // 0: none
-  };
-  const Case cases[] = {
-      {"far more than written", 8 << 20, 1000, 0},
-      {"less than written", 100, 5000, 0},
-      {"after the writes, less than written", 0, 5000, 100},
-      {"after the writes, more than written", 0, 5000, 1 << 20},
-      {"nothing written", 1 << 20, 0, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    testutil::ScratchDir dir;
-    const std::string target = dir.Path("out.txt");
-    Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
-    ASSERT_TRUE(file.ok()) << file.failure().reason;
-    if (c.reserveBefore != 0) file.value().Reserve(c.reserveBefore);
-    const std::string bytes(c.written, 'r');
-    ASSERT_TRUE(file.value().Write(bytes.data(), bytes.size()).ok());
-    if (c.reserveAfter != 0) file.value().Reserve(c.reserveAfter);
-    ASSERT_TRUE(file.value().Commit().ok());
-    EXPECT_EQ(testutil::ReadBytes(target), bytes);
-    EXPECT_EQ(std::filesystem::file_size(target), c.written);
-  }
-}
-
-// Room reserved beyond what was written must not stay with the file: a narrow range of a
-// large ACQ file would otherwise leave megabytes of the disk taken by a small sorted file.
-TEST(ReplacementFileTest, RoomReservedBeyondTheWritesIsGivenBack) {
-  testutil::ScratchDir dir;
-  const std::string target = dir.Path("out.txt");
-  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kCached);
-  ASSERT_TRUE(file.ok()) << file.failure().reason;
-  file.value().Reserve(16 << 20);
-  ASSERT_TRUE(file.value().Write("small", 5).ok());
-  ASSERT_TRUE(file.value().Commit().ok());
-  EXPECT_EQ(testutil::ReadBytes(target), "small");
-  const long long allocated = testutil::AllocatedBytes(target);
-  EXPECT_GE(allocated, 0);
-  EXPECT_LT(allocated, 1 << 20);
 }
 
 TEST(InputFileTest, OpeningAMissingFileOrAFolderFails) {
@@ -173,6 +125,7 @@ TEST(MappedFileTest, MapsAFileWholeAndAnEmptyOneAsNothing) {
 
 TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOne) {
   testutil::ScratchDir dir;
+  const Folder folder = dir.OpenFolder();
   const std::string path = dir.Path("part.txt");
   testutil::WriteBytes(path, "records\r\n");
   FileIdentity identity;
@@ -182,19 +135,59 @@ TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOn
     char buffer[64];
     while (file.value().Read(buffer, sizeof buffer).value() > 0) {
     }
-    Result<FileIdentity> read = file.value().IdentityOfWhatWasRead();
-    ASSERT_TRUE(read.ok());
-    identity = read.value();
+    ASSERT_TRUE(file.value().CheckReadWhole().ok());
+    identity = file.value().identity();
   }
   EXPECT_EQ(identity.size, 9u);
 
   FileIdentity partlyRead = identity;
   partlyRead.size = 4;
-  EXPECT_EQ(RemoveFileIfUnchanged(path, partlyRead), Removal::kKept) << "more than was read";
-  EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(RemoveFileIfUnchanged(path, identity), Removal::kRemoved);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, partlyRead), Removal::kKept) << "more than was read";
+  EXPECT_EQ(testutil::ReadBytes(path), "records\r\n");
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty()) << "back under its own name";
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity), Removal::kRemoved);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(RemoveFileIfUnchanged(path, identity), Removal::kAbsent);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity), Removal::kAbsent);
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
+}
+
+TEST(InputFileTest, AFileChangedWhileItIsReadIsSeen) {
+  struct Case {
+    const char* what;
+    size_t readBefore;  // bytes read before the change
+    void (*change)(const std::string& path);
+    bool seen;
+  };
+  const Case cases[] = {
+      {"left alone", 100, [](const std::string&) {}, false},
+      {"a record appended after all was read", 100,
+       [](const std::string& path) { testutil::WriteBytes(path, testutil::ReadBytes(path) + "late\r\n"); }, true},
+      {"patched in place, same size", 4,
+       [](const std::string& path) {
+         std::string bytes = testutil::ReadBytes(path);
+         bytes[0] = 'X';
+         testutil::WriteBytes(path, bytes);
+         // Coarse file times: make the change visible in any case.
+         std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testutil::ScratchDir dir;
+    const std::string path = dir.Path("part.txt");
+    testutil::WriteBytes(path, "records\r\nmore records\r\n");
+    Result<InputFile> file = InputFile::Open(path);
+    ASSERT_TRUE(file.ok());
+    char buffer[128];
+    ASSERT_TRUE(file.value().Read(buffer, c.readBefore).ok());
+    c.change(path);
+    while (file.value().Read(buffer, sizeof buffer).value() > 0) {
+    }
+    Outcome whole = file.value().CheckReadWhole();
+    EXPECT_EQ(whole.ok(), !c.seen);
+    if (!whole.ok()) EXPECT_EQ(whole.failure().reason, kChangedWhileRead);
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // POSIX only: the one loop that writes a whole buffer to a descriptor, shared by the file
 // layer and the console.
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,15 +11,23 @@
 
 namespace acqsort::detail {
 
-// Writes all `size` bytes, continuing after a short write and retrying on EINTR. Returns 0,
-// or the errno value of the failure.
+// Writes all `size` bytes, continuing after a short write, retrying on EINTR and waiting
+// while a non-blocking descriptor (a standard output set so by another program) is full.
+// A write that makes no progress is a full device. Returns 0, or the errno value of the
+// failure.
 inline int WriteAllTo(int fd, const char* data, size_t size) {
   while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
+    const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return errno;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+      pollfd ready{fd, POLLOUT, 0};
+      while (::poll(&ready, 1, -1) < 0) {
+        if (errno != EINTR) return errno;
+      }
+      continue;
     }
+    if (n == 0) return ENOSPC;
     data += n;
     size -= static_cast<size_t>(n);
   }

@@ -4,9 +4,9 @@
 
 namespace acqsort {
 
-Result<TextOutput> TextOutput::Create(const std::string& target, Durability durability,
+Result<TextOutput> TextOutput::Create(const Folder& folder, const std::string& target,
                                       size_t bufferSize) {
-  Result<ReplacementFile> file = ReplacementFile::Create(target, durability);
+  Result<ReplacementFile> file = ReplacementFile::Create(folder, target);
   if (!file.ok()) return file.failure();
   return TextOutput(std::move(file.value()), bufferSize);
 }
@@ -33,21 +33,6 @@ Outcome TextOutput::Append(std::string_view bytes) {
   }
   std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
   used_ += bytes.size();
-  return {};
-}
-
-Outcome TextOutput::Write(std::string_view text) {
-  endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
-  // Large texts go through in slices, so that the translated copy stays small.
-  std::string translated;
-  while (!text.empty()) {
-    std::string_view slice = text.substr(0, bufferSize_);
-    translated.clear();
-    AppendWithCrLf(slice, translated);
-    text.remove_prefix(slice.size());
-    Outcome appended = Append(translated);
-    if (!appended.ok()) return appended;
-  }
   return {};
 }
 

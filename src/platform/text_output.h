@@ -19,10 +19,14 @@ class TextOutput {
  public:
   static constexpr size_t kDefaultBufferSize = size_t{1} << 20;
 
-  static Result<TextOutput> Create(const std::string& target, Durability durability,
+  static Result<TextOutput> Create(const Folder& folder, const std::string& target,
                                    size_t bufferSize = kDefaultBufferSize);
 
-  Outcome Write(std::string_view text);
+  // Writes bytes that are in their on-disk form already (CR LF newlines).
+  Outcome WriteOnDisk(std::string_view bytes) {
+    endsWithCr_ = false;  // a new source: an untranslated copy after it starts afresh
+    return Append(bytes);
+  }
   // Writes `line`, which holds no LF, and then a newline. The sort writes a million of
   // these in a run: a line that fits the buffer is copied without a call.
   Outcome WriteLine(std::string_view line) {
@@ -40,8 +44,6 @@ class TextOutput {
   // changes, into CR LF. A block without such an LF goes to the file without a copy.
   // Consecutive calls continue one file, so a block may split a CR LF pair anywhere.
   Outcome CopyUntranslated(std::string_view raw);
-  // Room on disk for about `bytes` bytes in all; see ReplacementFile::Reserve().
-  void Reserve(uint64_t bytes) { file_.Reserve(bytes); }
   Outcome Commit();
 
  private:

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/newlines.h"
 #include "testing/scratch.h"
@@ -22,17 +22,28 @@ size_t EntriesIn(const std::filesystem::path& dir) {
   return count;
 }
 
+// Every LF written as CR LF: what text-mode writing gives.
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
 TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
   testutil::ScratchDir dir;
+  const Folder folder = dir.OpenFolder();
   const std::string path = dir.Path("out.txt");
   const std::string longLine(300, 'x');
   for (size_t bufferSize : {1, 2, 5, 1024}) {
-    Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst, bufferSize);
+    Result<TextOutput> output = TextOutput::Create(folder, path, bufferSize);
     ASSERT_TRUE(output.ok());
-    ASSERT_TRUE(output.value().Write("#head\n\n").ok());
+    ASSERT_TRUE(output.value().WriteOnDisk("#head\r\n\r\n").ok());
     ASSERT_TRUE(output.value().WriteLine("a\rb").ok());
     ASSERT_TRUE(output.value().WriteLine(longLine).ok());
-    ASSERT_TRUE(output.value().Write(std::string("nul\0", 4)).ok());
+    ASSERT_TRUE(output.value().WriteOnDisk(std::string("nul\0", 4)).ok());
     ASSERT_TRUE(output.value().Commit().ok());
     EXPECT_EQ(testutil::ReadBytes(path),
               "#head\r\n\r\na\rb\r\n" + longLine + "\r\n" + std::string("nul\0", 4))
@@ -45,10 +56,11 @@ TEST(TextOutputTest, TheTargetKeepsItsContentUntilCommit) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("sorted.txt");
   testutil::WriteBytes(path, "old\r\n");
+  const Folder folder = dir.OpenFolder();
   {
-    Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst, 4);
+    Result<TextOutput> output = TextOutput::Create(folder, path, 4);
     ASSERT_TRUE(output.ok());
-    ASSERT_TRUE(output.value().Write("new content that is flushed\n").ok());
+    ASSERT_TRUE(output.value().WriteOnDisk("new content that is flushed\r\n").ok());
     EXPECT_EQ(testutil::ReadBytes(path), "old\r\n");
     EXPECT_EQ(EntriesIn(dir.root()), 2u);
     // Dropped without Commit: the temporary file goes, the old content stays.
@@ -57,18 +69,16 @@ TEST(TextOutputTest, TheTargetKeepsItsContentUntilCommit) {
   EXPECT_EQ(EntriesIn(dir.root()), 1u);
 }
 
-TEST(TextOutputTest, AFolderInThePlaceOfTheTargetFailsTheCommitAndLeavesNoTrace) {
+TEST(TextOutputTest, AFolderInThePlaceOfTheTargetIsRefusedAndLeavesNoTrace) {
   testutil::ScratchDir dir;
+  const Folder folder = dir.OpenFolder();
   const std::string path = dir.Path("merged.txt");
   std::filesystem::create_directory(path);
   testutil::WriteBytes(dir.Path("merged.txt/keep"), "kept");
-  Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst);
-  ASSERT_TRUE(output.ok());
-  ASSERT_TRUE(output.value().Write("data\n").ok());
-  Outcome committed = output.value().Commit();
-  ASSERT_FALSE(committed.ok());
-  EXPECT_EQ(committed.failure().file, path);
-  EXPECT_NE(committed.failure().reason.find("can't be replaced"), std::string::npos);
+  Result<TextOutput> output = TextOutput::Create(folder, path);
+  ASSERT_FALSE(output.ok());
+  EXPECT_EQ(output.failure().file, path);
+  EXPECT_NE(output.failure().reason.find("can't be replaced"), std::string::npos);
   EXPECT_EQ(EntriesIn(dir.root()), 1u);
   EXPECT_EQ(testutil::ReadBytes(dir.Path("merged.txt/keep")), "kept");
 }
@@ -87,19 +97,21 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
     }
     first = last;
   }
+  const Folder folder = dir.OpenFolder();
   for (size_t blockSize : {1, 2, 3, 4}) {
-    Result<TextOutput> output = TextOutput::Create(path, Durability::kCached, 3);
+    Result<TextOutput> output = TextOutput::Create(folder, path, 3);
     ASSERT_TRUE(output.ok());
     std::string expected;
     for (const std::string& disk : texts) {
-      // Each text behind a header, as a part stands in the merged file.
-      ASSERT_TRUE(output.value().Write("#\n").ok());
+      // Each text behind a header that begins with a newline, as a part stands in the
+      // merged file: a CR that ends one text never pairs with the header's LF.
+      ASSERT_TRUE(output.value().WriteOnDisk("\r\n#\r\n").ok());
       for (size_t at = 0; at < disk.size(); at += blockSize) {
         ASSERT_TRUE(output.value().CopyUntranslated(std::string_view(disk).substr(at, blockSize)).ok());
       }
       std::string memory = disk;
       memory.resize(CompactCrLf(memory.data(), memory.size()));
-      AppendWithCrLf("#\n" + memory, expected);
+      expected += WithCrLf("\n#\n" + memory);
     }
     ASSERT_TRUE(output.value().Commit().ok());
     EXPECT_EQ(testutil::ReadBytes(path), expected) << "blocks of " << blockSize;
@@ -109,9 +121,10 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
 TEST(TextOutputTest, AnUntranslatedCopyOfALargeBlockKeepsItsPlace) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("merged.txt");
-  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached, 8);
+  const Folder folder = dir.OpenFolder();
+  Result<TextOutput> output = TextOutput::Create(folder, path, 8);
   ASSERT_TRUE(output.ok());
-  ASSERT_TRUE(output.value().Write("head\n").ok());
+  ASSERT_TRUE(output.value().WriteOnDisk("head\r\n").ok());
   // Large blocks without a lone LF go straight to the file, after what is buffered.
   ASSERT_TRUE(output.value().CopyUntranslated("0123456789\r\nabcdef\r").ok());
   ASSERT_TRUE(output.value().CopyUntranslated("\nnext line\n").ok());
@@ -124,36 +137,37 @@ TEST(TextOutputTest, AnUntranslatedCopyOfALargeBlockKeepsItsPlace) {
 TEST(ReplacementFileTest, SkipsTemporaryNamesLeftBehindByAKilledRun) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("sorted.txt");
+  const Folder folder = dir.OpenFolder();
   std::string first;
   {
-    Result<ReplacementFile> probe = ReplacementFile::Create(path, Durability::kCached);
+    Result<ReplacementFile> probe = ReplacementFile::Create(folder, path);
     ASSERT_TRUE(probe.ok());
     std::vector<std::string> temporaries = testutil::TemporaryFilesIn(dir.root());
     ASSERT_EQ(temporaries.size(), 1u);
     first = temporaries[0];
   }
-  // The names are "<target>.<process>-<counter>.acqsort-tmp": take the next few.
+  // The names are "<process>-<counter>.acqsort-tmp": take the next few.
   const std::string stem = first.substr(0, first.size() - std::string(kTemporarySuffix).size());
   const size_t dash = stem.rfind('-');
   const unsigned counter = static_cast<unsigned>(std::stoul(stem.substr(dash + 1)));
   for (unsigned next = counter + 1; next <= counter + 5; ++next) {
     testutil::WriteBytes(first.substr(0, dash + 1) + std::to_string(next) + kTemporarySuffix, "stale");
   }
-  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached);
+  Result<TextOutput> output = TextOutput::Create(folder, path);
   ASSERT_TRUE(output.ok()) << output.failure().reason;
-  ASSERT_TRUE(output.value().Write("fresh\n").ok());
+  ASSERT_TRUE(output.value().WriteOnDisk("fresh\r\n").ok());
   ASSERT_TRUE(output.value().Commit().ok());
   EXPECT_EQ(testutil::ReadBytes(path), "fresh\r\n");
   EXPECT_EQ(EntriesIn(dir.root()), 6u) << "the stale files stay; they are not this run's";
 }
 
-TEST(TextOutputTest, CreatingInAMissingFolderNamesTheTarget) {
+TEST(TextOutputTest, AMissingFolderIsNamedWhenItIsOpened) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("no-such-folder/out.txt");
-  Result<TextOutput> output = TextOutput::Create(path, Durability::kCached);
-  ASSERT_FALSE(output.ok());
-  EXPECT_EQ(output.failure().file, path);
-  EXPECT_NE(output.failure().reason.find("can't be created"), std::string::npos);
+  Result<Folder> folder = Folder::Open(FolderOf(path));
+  ASSERT_FALSE(folder.ok());
+  EXPECT_EQ(folder.failure().file, FolderOf(path));
+  EXPECT_EQ(folder.failure().reason, Reason("can't be opened", ENOENT));
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "processing/merge_inf_parts.h"
 
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -12,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_output.h"
+#include "processing/output_is_no_input.h"
 
 namespace acqsort {
 
@@ -31,7 +30,7 @@ Outcome CopyPart(InputFile& part, char* block, TextOutput& output) {
   }
 }
 
-Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
+Result<MergedParts> Merge(const AcqConfig& config, const Folder& folder, Console& console) {
   std::vector<InputFile> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     Result<InputFile> part = InputFile::Open(*path);
@@ -39,23 +38,20 @@ Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
     parts.push_back(std::move(part.value()));
   }
 
-  Result<TextOutput> output = TextOutput::Create(config.infFile, Durability::kStableFirst);
+  Outcome distinct = CheckOutputIsNoInput(config, config.infFile);
+  if (!distinct.ok()) return distinct.failure();
+  Result<TextOutput> output = TextOutput::Create(folder, config.infFile);
   if (!output.ok()) return output.failure();
-  // The merged file takes about the room of its parts (an LF that gains its CR aside).
-  uint64_t expected = 0;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    expected += 2 * std::strlen(kPartHeaders[i]) + parts[i].CurrentSize();
-  }
-  output.value().Reserve(expected);
   std::unique_ptr<char[]> block(new char[kBlockSize]);
   MergedParts merged;
   for (size_t i = 0; i < parts.size(); ++i) {
-    Outcome written = output.value().Write(kPartHeaders[i]);
+    Outcome written = output.value().WriteOnDisk(kPartHeaders[i]);
     if (written.ok()) written = CopyPart(parts[i], block.get(), output.value());
+    // A logger that patched the part in place, or cut and rewrote it, meanwhile: what was
+    // copied may be half old, half new, and the part must stay.
+    if (written.ok()) written = parts[i].CheckReadWhole();
     if (!written.ok()) return written.failure();
-    Result<FileIdentity> identity = parts[i].IdentityOfWhatWasRead();
-    if (!identity.ok()) return identity.failure();
-    merged[i] = identity.value();
+    merged[i] = parts[i].identity();
   }
   Outcome committed = output.value().Commit();
   if (!committed.ok()) return committed.failure();
@@ -66,11 +62,11 @@ Result<MergedParts> Merge(const AcqConfig& config, Console& console) {
 
 }  // namespace
 
-Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console) {
+Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console) {
   // Running out of memory stops the stage like any other failure; the unwinding has
   // removed the temporary file by the time it is reported.
   try {
-    return Merge(config, console);
+    return Merge(config, folder, console);
   } catch (const std::bad_alloc&) {
     return Failure{config.infFile, Reason("can't be written", ENOMEM)};
   }

@@ -9,20 +9,23 @@
 
 namespace acqsort {
 
-// The headers that number the three parts in the merged file.
+// The headers that number the three parts in the merged file, as they stand on disk: the
+// newlines are written as they are, never joined with a CR that ends the part before.
 inline constexpr const char* kPartHeaders[3] = {
-    "#ACQ 1th part\n",
-    "\n\n\n#ACQ 2nd part\n",
-    "\n\n\n#ACQ 3rd part\n",
+    "#ACQ 1th part\r\n",
+    "\r\n\r\n\r\n#ACQ 2nd part\r\n",
+    "\r\n\r\n\r\n#ACQ 3rd part\r\n",
 };
 
-// What the merge read of each part: a part may be removed only while it is still exactly that.
+// What the merge read of each part, as it was when it was opened: a part may be removed only
+// while it is still exactly that.
 using MergedParts = std::array<FileIdentity, 3>;
 
-// Joins the three part files, each behind its header, into `infFile`. All three parts are
-// opened before anything is written, and the merged file replaces the old one only once it
-// is completely written and on stable storage: the part files may be removed only after
-// this has succeeded.
-Result<MergedParts> MergeInfParts(const AcqConfig& config, Console& console);
+// Joins the three part files, each behind its header, into `infFile` in `folder`. All three
+// parts are opened before anything is written; a part that another program changes while
+// it is read stops the merge. The merged file replaces the old one only once it is
+// completely written and on stable storage: the part files may be removed only after this
+// has succeeded.
+Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console);
 
 }  // namespace acqsort

@@ -10,11 +10,13 @@
 
 namespace acqsort {
 
-// Removes the three part files, in order, once the merge holds their content, each only
-// while it is still exactly what the merge read. A part that does not exist is passed over
-// without a word (another run may have removed it); each removal, or its failure, gets a
-// line. A part that changed since the merge, or that can't be removed, stays in place and
-// does not stop the others.
-void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, Console& console);
+// Removes the three part files from `folder`, in order, once the merge holds their content,
+// each only while it is still exactly what the merge read and no other program writes to
+// it. A part that does not exist is passed over without a word (another run may have
+// removed it); each removal, or its failure, gets a line. A part that changed since the
+// merge, that another program still writes to, or that can't be removed or even looked at
+// stays in place and does not stop the others.
+void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, const Folder& folder,
+                    Console& console);
 
 }  // namespace acqsort

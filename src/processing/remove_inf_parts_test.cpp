@@ -31,7 +31,8 @@ FileIdentity Read(const std::string& path) {
   char buffer[256];
   while (file.value().Read(buffer, sizeof buffer).value() > 0) {
   }
-  return file.value().IdentityOfWhatWasRead().value();
+  EXPECT_TRUE(file.value().CheckReadWhole().ok());
+  return file.value().identity();
 }
 
 TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
@@ -66,7 +67,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
       if (at != std::string::npos) expected.replace(at, placeholder.size(), *paths[i]);
     }
     testutil::RecordingConsole console;
-    RemoveInfParts(config, merged, console);
+    RemoveInfParts(config, merged, dir.OpenFolder(), console);
     EXPECT_EQ(console.text(), expected);
     for (size_t i = 0; i < 3; ++i) {
       EXPECT_EQ(std::filesystem::exists(*paths[i]), c.parts[i] == kChanged) << *paths[i];
@@ -78,7 +79,7 @@ TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
   // The real file layer, in a working directory that holds no ACQ folder at all.
   testutil::RecordingConsole console;
   AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").value();
-  RemoveInfParts(config, MergedParts{}, console);
+  RemoveInfParts(config, MergedParts{}, Folder::Open("").value(), console);
   EXPECT_EQ(console.text(), "");
 }
 
@@ -118,12 +119,13 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
       testutil::WriteBytes(*part, "record of " + *part + "\r\n");
     }
     testutil::RecordingConsole console;
-    Result<MergedParts> merged = MergeInfParts(config, console);
+    const Folder folder = dir.OpenFolder();
+    Result<MergedParts> merged = MergeInfParts(config, folder, console);
     ASSERT_TRUE(merged.ok()) << merged.failure().reason;
     c.touch(config.inf2File);
     const std::string touched = testutil::ReadBytes(config.inf2File);
 
-    RemoveInfParts(config, merged.value(), console);
+    RemoveInfParts(config, merged.value(), folder, console);
     EXPECT_EQ(console.text(), "* parts -> " + config.infFile + "\n* " + config.inf1File +
                                   " file has been deleted. \n* Error:" + config.inf2File +
                                   "  can't be deleted. \n* " + config.inf3File +

@@ -9,13 +9,14 @@
 #include "platform/file_system.h"
 #include "platform/text_output.h"
 #include "processing/acq_lines.h"
+#include "processing/output_is_no_input.h"
 #include "processing/seq_table.h"
 
 namespace acqsort {
 
 namespace {
 
-Outcome Sort(const AcqConfig& config, Console& console) {
+Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   // The file is mapped, not copied, and read as it is on disk: lines end at LF, and a CR
   // before it is dropped with the newline, which spares a pass that would turn CR LF into
   // LF first.
@@ -26,12 +27,12 @@ Outcome Sort(const AcqConfig& config, Console& console) {
   SeqTable table(config.firstSeq, config.lastSeq);
   FileAcqLines(text, table);
 
-  Result<TextOutput> output = TextOutput::Create(config.sortedFile, Durability::kCached);
+  Outcome distinct = CheckOutputIsNoInput(config, config.sortedFile);
+  if (!distinct.ok()) return distinct;
+  Result<TextOutput> output = TextOutput::Create(folder, config.sortedFile);
   if (!output.ok()) return output.failure();
   MappedFile& acqFile = acq.value();
   TextOutput& sorted = output.value();
-  // The sorted lines take about as much room as the file they come from.
-  sorted.Reserve(text.size());
   Outcome written;
   table.ForEachLine(text.data(), [&](size_t offset) {
     const std::string_view line = AcqLineAt(text, offset);
@@ -54,11 +55,11 @@ Outcome Sort(const AcqConfig& config, Console& console) {
 
 }  // namespace
 
-Outcome SortAcqFile(const AcqConfig& config, Console& console) {
+Outcome SortAcqFile(const AcqConfig& config, const Folder& folder, Console& console) {
   // Running out of memory stops the stage like any other failure; the unwinding has
   // removed the temporary file by the time it is reported.
   try {
-    return Sort(config, console);
+    return Sort(config, folder, console);
   } catch (const std::bad_alloc&) {
     return Failure{config.sortedFile, Reason("can't be written", ENOMEM)};
   }

@@ -4,9 +4,11 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/process.h"
 #include "run/run_sort.h"
 
 int main() {
+  acqsort::KeepSignalsFromEndingTheRun();
   acqsort::StandardOutput console;
   const int status = acqsort::RunSort(console);
   // The run did all of its work; if its report was lost, the caller must learn that the

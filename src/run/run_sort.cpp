@@ -1,6 +1,7 @@
 #include "run/run_sort.h"
 
 #include "config/read_acq_config.h"
+#include "platform/file_system.h"
 #include "processing/merge_inf_parts.h"
 #include "processing/remove_inf_parts.h"
 #include "processing/sort_acq_file.h"
@@ -22,13 +23,20 @@ int RunSort(Console& console) {
   Result<AcqConfig> config = ReadAcqConfig(kAcqConfigPath);
   if (!config.ok()) return ReportFailure(console, config.failure());
 
-  Outcome sorted = SortAcqFile(config.value(), console);
+  // The folder of the run's data files, opened once: the outputs are put in place and the
+  // parts removed through it. It is named by the ACQ file when it can't be opened.
+  Result<Folder> folder = Folder::Open(FolderOf(config.value().acqFile));
+  if (!folder.ok()) {
+    return ReportFailure(console, Failure{config.value().acqFile, folder.failure().reason});
+  }
+
+  Outcome sorted = SortAcqFile(config.value(), folder.value(), console);
   if (!sorted.ok()) return ReportFailure(console, sorted.failure());
 
-  Result<MergedParts> merged = MergeInfParts(config.value(), console);
+  Result<MergedParts> merged = MergeInfParts(config.value(), folder.value(), console);
   if (!merged.ok()) return ReportFailure(console, merged.failure());
 
-  RemoveInfParts(config.value(), merged.value(), console);
+  RemoveInfParts(config.value(), merged.value(), folder.value(), console);
   return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
+#include <utility>
 
 namespace acqsort::testutil {
 
@@ -28,6 +30,12 @@ ScratchDir::~ScratchDir() {
 }
 
 std::string ScratchDir::Path(const std::string& name) const { return (root_ / name).string(); }
+
+Folder ScratchDir::OpenFolder() const {
+  Result<Folder> folder = Folder::Open(root_.string());
+  if (!folder.ok()) throw std::runtime_error(folder.failure().reason);
+  return std::move(folder.value());
+}
 
 std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder) {
   const std::string suffix = ".acqsort-tmp";

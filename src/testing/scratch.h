@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace acqsort::testutil {
 
 // A fresh, empty folder for one test, removed with its content afterwards.
@@ -17,6 +19,8 @@ class ScratchDir {
   // The path of `name` inside the folder, as a string for the file layer.
   std::string Path(const std::string& name) const;
   const std::filesystem::path& root() const { return root_; }
+  // The folder opened for the file layer, which replaces and removes files through it.
+  Folder OpenFolder() const;
 
  private:
   std::filesystem::path root_;

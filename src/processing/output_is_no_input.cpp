@@ -1,0 +1,25 @@
+#include "processing/output_is_no_input.h"
+
+#include <optional>
+
+#include "platform/file_system.h"
+
+namespace acqsort {
+
+Outcome CheckOutputIsNoInput(const AcqConfig& config, const std::string& output) {
+  Result<std::optional<FileIdentity>> target = IdentityAt(output);
+  if (!target.ok()) return target.failure();
+  if (!target.value()) return {};  // a new file is no input
+  const std::string configPath = kAcqConfigPath;
+  for (const std::string* input : {&configPath, &config.acqFile, &config.inf1File,
+                                   &config.inf2File, &config.inf3File}) {
+    Result<std::optional<FileIdentity>> identity = IdentityAt(*input);
+    if (!identity.ok()) return identity.failure();
+    if (identity.value() && identity.value()->SameFile(*target.value())) {
+      return Failure{output, "can't be replaced: it is the same file as " + *input};
+    }
+  }
+  return {};
+}
+
+}  // namespace acqsort
