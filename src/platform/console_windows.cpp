@@ -3,10 +3,10 @@
 
 #include <windows.h>
 
-#include <cerrno>
 #include <string>
 
 #include "platform/console.h"
+#include "platform/windows_error.h"
 #include "platform/windows_text.h"
 
 namespace acqsort {
@@ -46,20 +46,6 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
   return 0;
 }
 
-// The errno value whose C runtime text names a failure that a report line can meet.
-int ErrnoOf(DWORD error) {
-  switch (error) {
-    case ERROR_NO_DATA:
-    case ERROR_BROKEN_PIPE:
-      return EPIPE;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    default:
-      return EIO;
-  }
-}
-
 }  // namespace
 
 StandardOutput::StandardOutput() = default;
@@ -74,7 +60,9 @@ void StandardOutput::WriteLine(std::string_view line) {
   std::string text(line);
   text.append("\r\n");
   const DWORD error = WriteAll(handle, text);
-  if (error != 0) lostReason_ = Reason("can't be written", ErrnoOf(error));
+  if (error != 0) {
+    lostReason_ = std::string("can't be written: ") + WindowsErrorWords(ErrnoFromSystemError(error));
+  }
 }
 
 void WriteToStandardError(std::string_view line) {

@@ -186,7 +186,9 @@ TEST(InputFileTest, AFileChangedWhileItIsReadIsSeen) {
     }
     Outcome whole = file.value().CheckReadWhole();
     EXPECT_EQ(whole.ok(), !c.seen);
-    if (!whole.ok()) EXPECT_EQ(whole.failure().reason, kChangedWhileRead);
+    if (!whole.ok()) {
+      EXPECT_EQ(whole.failure().reason, kChangedWhileRead);
+    }
   }
 }
 

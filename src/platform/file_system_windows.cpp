@@ -1,7 +1,7 @@
 // The file system on Windows, on the wide-character Win32 functions. Paths go to Windows in
 // their long form (\\?\C:\... or \\?\UNC\server\share\...), so that a deep working folder
-// works past MAX_PATH; errors are given the C runtime's texts, so that the report reads as
-// on other platforms, except for a file that another program holds open.
+// works past MAX_PATH; errors are given as errno values (platform/windows_error.h), so that
+// the report reads as on other platforms.
 
 #include <windows.h>
 
@@ -12,6 +12,7 @@
 
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
+#include "platform/windows_error.h"
 #include "platform/windows_text.h"
 
 namespace acqsort {
@@ -35,34 +36,6 @@ std::wstring NativePath(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
-bool IsInUse(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
-
-// The errno value that the C runtime would give for a system error code.
-int ErrnoFromSystemError(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH:
-      return ENOENT;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_ALREADY_EXISTS:
-    case ERROR_FILE_EXISTS:
-      return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_NOT_SAME_DEVICE:
-      return EXDEV;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return ENOMEM;
-    default:
-      return EACCES;
-  }
-}
-
 // Whether a component of `native` is longer than the 255 UTF-16 units that Windows' file
 // systems allow.
 bool HasOverlongComponent(const std::wstring& native) {
@@ -76,15 +49,22 @@ bool HasOverlongComponent(const std::wstring& native) {
   return false;
 }
 
-// `native`, when given, is the path the failed call was given: a name that is too long
-// fails with different codes depending on the file system (and as not found under Wine),
-// and is then reported for what it is.
-std::string SystemReason(const char* what, DWORD error, const std::wstring& native = {}) {
-  if (IsInUse(error)) return std::string(what) + ": in use by another program";
-  const bool unnamed = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                       error == ERROR_INVALID_NAME;
-  if (unnamed && HasOverlongComponent(native)) return Reason(what, ENAMETOOLONG);
-  return Reason(what, ErrnoFromSystemError(error));
+bool IsNotFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
+// The errno value for a failed call given `native`: a name that is too long fails with
+// different codes depending on the file system (and as not found under Wine), and is then
+// reported for what it is.
+int ErrnoFor(DWORD error, const std::wstring& native = {}) {
+  if (IsNotFound(error) && HasOverlongComponent(native)) return ENAMETOOLONG;
+  return ErrnoFromSystemError(error);
+}
+
+// A failure of `what` on `path` in the shared words.
+Failure SystemFailure(const std::string& path, const char* what, DWORD error,
+                      const std::wstring& native = {}) {
+  return detail::FailureOf(path, what, ErrnoFor(error, native));
 }
 
 // Virus scanners and the search indexer open a fresh file for a moment, so a rename or a
@@ -96,7 +76,8 @@ DWORD RetryWhileBusy(Attempt attempt) {
   constexpr DWORD kPauseMilliseconds = 50;
   for (int retry = 0;; ++retry) {
     const DWORD error = attempt();
-    const bool busy = IsInUse(error) || error == ERROR_ACCESS_DENIED;
+    const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                      error == ERROR_ACCESS_DENIED;
     if (!busy || retry == kRetries) return error;
     Sleep(kPauseMilliseconds);
   }
@@ -143,16 +124,29 @@ void GuardAgainstInPageErrors() {
 // Reads and writes take at most this many bytes at a time.
 constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
-// Sets how much room the file system keeps for the file; below its end it would cut it.
-bool SetAllocation(HANDLE handle, uint64_t bytes) {
-  FILE_ALLOCATION_INFO allocation{};
-  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(bytes);
-  return SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof allocation) != 0;
+// The path of `name` in `folder`, as Windows takes it.
+std::wstring InFolder(const Folder& folder, const std::string& name) {
+  return NativePath(folder.path().empty() ? name : folder.path() + "\\" + name);
+}
+
+// 0 when `call` succeeded, else the system's error code.
+DWORD ErrorUnless(BOOL succeeded) { return succeeded ? DWORD{0} : GetLastError(); }
+
+FileIdentity IdentityFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity identity;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  identity.modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                           info.ftLastWriteTime.dwLowDateTime);
+  identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return identity;
 }
 
 }  // namespace
 
 namespace detail {
+
+std::string ErrorText(int error) { return WindowsErrorWords(error); }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
@@ -167,7 +161,7 @@ Result<intptr_t> OpenRegularForReading(const std::string& path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return Failure{path, SystemReason("can't be opened", GetLastError(), native)};
+    return SystemFailure(path, "can't be opened", GetLastError(), native);
   }
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
@@ -180,7 +174,7 @@ Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, 
   DWORD read = 0;
   DWORD want = capacity > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(capacity);
   if (!ReadFile(Win(handle), buffer, want, &read, nullptr)) {
-    return Failure{path, SystemReason("can't be read", GetLastError())};
+    return SystemFailure(path, "can't be read", GetLastError());
   }
   return static_cast<size_t>(read);
 }
@@ -191,18 +185,24 @@ uint64_t CurrentSize(intptr_t handle) {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
-Result<FileIdentity> IdentityOf(intptr_t handle, const std::string& path) {
+int IdentityOf(intptr_t handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Win(handle), &info)) {
-    return Failure{path, SystemReason("can't be read", GetLastError())};
-  }
-  FileIdentity identity;
-  identity.volume = info.dwVolumeSerialNumber;
-  identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-  identity.modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                           info.ftLastWriteTime.dwLowDateTime);
-  identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  return identity;
+  if (!GetFileInformationByHandle(Win(handle), &info)) return ErrnoFor(GetLastError());
+  identity = IdentityFromInformation(info);
+  return 0;
+}
+
+int IdentityAtPath(const std::string& path, FileIdentity& identity) {
+  const std::wstring native = NativePath(path);
+  // Attributes alone, sharing everything: no other program notices. The flag lets a folder
+  // be opened too.
+  HANDLE handle = CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return ErrnoFor(GetLastError(), native);
+  const int error = IdentityOf(Handle(handle), identity);
+  CloseHandle(handle);
+  return error;
 }
 
 Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
@@ -212,7 +212,7 @@ Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& p
   if (base == nullptr) {
     DWORD error = GetLastError();
     if (mapping != nullptr) CloseHandle(mapping);
-    return Failure{path, SystemReason("can't be read", error)};
+    return SystemFailure(path, "can't be read", error);
   }
   GuardAgainstInPageErrors();
   guardedLost.store(false);
@@ -233,152 +233,125 @@ void Unmap(const char* base, size_t, intptr_t object) {
   CloseHandle(Win(object));
 }
 
-}  // namespace detail
+int OpenFolder(const std::string& path, intptr_t& handle) {
+  const std::wstring native = NativePath(path.empty() ? "." : path);
+  const DWORD attributes = GetFileAttributesW(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoFor(GetLastError(), native);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+  // Windows names files by path alone: the folder's path is all there is to keep.
+  handle = -1;
+  return 0;
+}
 
-Result<ReplacementFile> ReplacementFile::Create(const std::string& target,
-                                                Durability durability) {
-  // A read-only file is not replaced behind its owner's back; MoveFileExW would refuse it
-  // only at the very end.
-  DWORD attributes = GetFileAttributesW(NativePath(target).c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return Failure{target, Reason("can't be replaced", EACCES)};
+void CloseFolder(intptr_t) {}
+
+int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
+  existing = Existing{};
+  const std::wstring native = InFolder(folder, name);
+  const DWORD attributes = GetFileAttributesW(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return IsNotFound(error) && !HasOverlongComponent(native) ? 0 : ErrnoFor(error, native);
   }
-  // The process id keeps concurrent runs apart, the counter keeps files of one run apart.
-  // A name left behind by a killed run whose id came back is skipped, not failed on.
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0;; ++attempt) {
-    std::string temporaryPath = detail::TemporaryPathFor(target, counter++);
-    const std::wstring nativeTemporary = NativePath(temporaryPath);
-    HANDLE handle = CreateFileW(nativeTemporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-      return ReplacementFile(target, std::move(temporaryPath), Handle(handle), durability);
-    }
-    DWORD error = GetLastError();
-    bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-    if (!taken || attempt == kTemporaryNameAttempts) {
-      return Failure{target, SystemReason("can't be created", error, nativeTemporary)};
-    }
-  }
+  existing.found = true;
+  existing.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  existing.regular = !existing.folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  // The read-only attribute: MoveFileExW would refuse such a file only at the very end.
+  if (!existing.folder && (attributes & FILE_ATTRIBUTE_READONLY) != 0) existing.writeError = EACCES;
+  return 0;
 }
 
-void ReplacementFile::Discard() {
-  if (handle_ != -1) CloseHandle(Win(handle_));
-  handle_ = -1;
-  if (!temporaryPath_.empty()) DeleteFileW(NativePath(temporaryPath_).c_str());
-  temporaryPath_.clear();
+int CreateNew(const Folder& folder, const std::string& name, const Existing&, intptr_t& handle) {
+  const std::wstring native = InFolder(folder, name);
+  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (created == INVALID_HANDLE_VALUE) return ErrnoFor(GetLastError(), native);
+  handle = Handle(created);
+  return 0;
 }
 
-void ReplacementFile::Reserve(uint64_t bytes) {
-  if (handle_ == -1 || bytes <= written_) return;
-  // A refusal (a file system without it, a full disk) leaves the writes to find their room
-  // themselves.
-  if (SetAllocation(Win(handle_), bytes)) reserved_ = bytes;
-}
-
-Outcome ReplacementFile::Write(const char* data, size_t size) {
-  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  written_ += size;
+int WriteAll(intptr_t handle, const char* data, size_t size) {
   while (size > 0) {
-    DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
+    const DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(Win(handle_), data, chunk, &written, nullptr) || written == 0) {
-      DWORD error = written == 0 && GetLastError() == 0 ? ERROR_DISK_FULL : GetLastError();
-      Discard();
-      return Failure{target_, SystemReason("can't be written", error)};
-    }
+    if (!WriteFile(Win(handle), data, chunk, &written, nullptr)) return ErrnoFor(GetLastError());
+    if (written == 0) return ENOSPC;
     data += written;
     size -= written;
   }
-  return {};
+  return 0;
 }
 
-Outcome ReplacementFile::Commit() {
-  if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  // An allocation as large as the file gives back the room reserved beyond its end. Only
-  // room is at stake, not content, so a refusal does not fail the file.
-  if (reserved_ > written_) (void)SetAllocation(Win(handle_), written_);
-  if (durability_ == Durability::kStableFirst && !FlushFileBuffers(Win(handle_))) {
-    DWORD error = GetLastError();
-    Discard();
-    return Failure{target_, SystemReason("can't be written to disk", error)};
-  }
-  if (!CloseHandle(Win(std::exchange(handle_, -1)))) {
-    DWORD error = GetLastError();
-    Discard();
-    return Failure{target_, SystemReason("can't be written", error)};
-  }
-  const std::wstring nativeTarget = NativePath(target_);
-  if (IsDirectory(nativeTarget)) {
-    Discard();
-    return Failure{target_, Reason("can't be replaced", EISDIR)};
-  }
-  const std::wstring nativeTemporary = NativePath(temporaryPath_);
-  DWORD error = RetryWhileBusy([&] {
-    return MoveFileExW(nativeTemporary.c_str(), nativeTarget.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? DWORD{0}
-               : GetLastError();
+// Windows has no request to start the writeback of buffered writes; its lazy writer and the
+// flush in SyncData() do.
+void StartWriteback(intptr_t) {}
+
+int SyncData(intptr_t handle) { return FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+
+int CloseWritten(intptr_t handle) { return CloseHandle(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+
+int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
+  const std::wstring nativeFrom = InFolder(folder, from);
+  const std::wstring nativeTo = InFolder(folder, to);
+  // Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move (ERROR_ALREADY_EXISTS).
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  const DWORD error = RetryWhileBusy([&] {
+    return ErrorUnless(MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), flags));
   });
-  if (error != 0) {
-    Discard();
-    return Failure{target_, SystemReason("can't be replaced", error, nativeTarget)};
-  }
-  temporaryPath_.clear();
-  if (durability_ == Durability::kStableFirst) {
-    // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete, not a rename
-    // within one volume: flushing the renamed file commits the volume's metadata, the new
-    // name with it, before anything may rely on it.
-    HANDLE renamed = INVALID_HANDLE_VALUE;
-    error = RetryWhileBusy([&] {
-      renamed = CreateFileW(nativeTarget.c_str(), GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-      return renamed == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
-    });
-    if (error == 0 && !FlushFileBuffers(renamed)) error = GetLastError();
-    if (renamed != INVALID_HANDLE_VALUE) CloseHandle(renamed);
-    if (error != 0) return Failure{target_, SystemReason("can't be written to disk", error)};
-  }
-  return {};
+  return error == 0 ? 0 : ErrnoFor(error, nativeTo);
 }
 
-bool PathExists(const std::string& path) {
-  return GetFileAttributesW(NativePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+int SyncRename(const Folder& folder, const std::string& name) {
+  // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete, not a rename
+  // within one volume: flushing the renamed file commits the volume's metadata, the new
+  // name with it.
+  const std::wstring native = InFolder(folder, name);
+  HANDLE renamed = INVALID_HANDLE_VALUE;
+  DWORD error = RetryWhileBusy([&] {
+    renamed = CreateFileW(native.c_str(), GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return renamed == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+  });
+  if (error == 0) error = ErrorUnless(FlushFileBuffers(renamed));
+  if (renamed != INVALID_HANDLE_VALUE) CloseHandle(renamed);
+  return error == 0 ? 0 : ErrnoFor(error, native);
 }
 
-Removal RemoveFileIfUnchanged(const std::string& path, const FileIdentity& expected) {
-  const std::wstring native = NativePath(path);
+int Remove(const Folder& folder, const std::string& name) {
+  const std::wstring native = InFolder(folder, name);
+  return DeleteFileW(native.c_str()) ? 0 : ErrnoFor(GetLastError(), native);
+}
+
+int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+  const std::wstring native = InFolder(folder, name);
   // Sharing reading only: the open fails while another program has the file open for
-  // writing (or without sharing its removal), so a part that a logger still appends to is
-  // never removed under it.
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  DWORD error = RetryWhileBusy([&] {
-    handle = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+  // writing (or without sharing its removal), and no program can start writing meanwhile.
+  HANDLE held = INVALID_HANDLE_VALUE;
+  const DWORD error = RetryWhileBusy([&] {
+    held = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return held == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
   });
-  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Removal::kAbsent;
-  if (error != 0) return PathExists(path) ? Removal::kKept : Removal::kAbsent;
+  if (error != 0) return ErrnoFor(error, native);
+  handle = Handle(held);
+  return 0;
+}
 
-  Result<FileIdentity> identity = detail::IdentityOf(Handle(handle), path);
-  if (!identity.ok() || identity.value() != expected) {
-    CloseHandle(handle);
-    return Removal::kKept;
-  }
+int RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
+  // The name goes when the last handle to the file closes: ReleaseHeld().
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
-  error = RetryWhileBusy([&] {
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
-               ? DWORD{0}
-               : GetLastError();
+  const DWORD error = RetryWhileBusy([&] {
+    return ErrorUnless(SetFileInformationByHandle(Win(handle), FileDispositionInfo, &disposition,
+                                                  sizeof disposition));
   });
-  CloseHandle(handle);
-  if (error != 0) return Removal::kKept;
-  // The file goes when the last handle to it closes; until then Windows reports it as
-  // pending deletion, which no longer counts as existing.
-  return PathExists(path) ? Removal::kKept : Removal::kRemoved;
+  return error == 0 ? 0 : ErrnoFor(error);
 }
+
+void ReleaseHeld(intptr_t handle) { CloseHandle(Win(handle)); }
+
+}  // namespace detail
+
 
 }  // namespace acqsort

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -41,7 +43,8 @@ FileIdentity ReadAll(const std::string& path) {
   char buffer[4096];
   while (file.value().Read(buffer, sizeof buffer).value() > 0) {
   }
-  return file.value().IdentityOfWhatWasRead().value();
+  EXPECT_TRUE(file.value().CheckReadWhole().ok());
+  return file.value().identity();
 }
 
 TEST(WindowsFileSystemTest, AFileHeldByAnotherProgramIsReportedAsInUse) {
@@ -64,7 +67,7 @@ TEST(WindowsFileSystemTest, APartThatAnotherProgramHasOpenForWritingIsNeverRemov
   OtherProgram logger(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_TRUE(logger.ok());
 
-  EXPECT_EQ(RemoveFileIfUnchanged(path, merged), Removal::kKept);
+  EXPECT_EQ(RemoveFileIfUnchanged(dir.OpenFolder(), path, merged), Removal::kKept);
   DWORD written = 0;
   SetFilePointer(logger.handle(), 0, nullptr, FILE_END);
   ASSERT_TRUE(WriteFile(logger.handle(), "late\r\n", 6, &written, nullptr));
@@ -91,17 +94,18 @@ TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
     targetScanner.Close();
   });
 
-  Result<TextOutput> output = TextOutput::Create(target, Durability::kStableFirst);
+  const Folder folder = dir.OpenFolder();
+  Result<TextOutput> output = TextOutput::Create(folder, target);
   ASSERT_TRUE(output.ok());
-  ASSERT_TRUE(output.value().Write("new\n").ok());
+  ASSERT_TRUE(output.value().WriteOnDisk("new\r\n").ok());
   Outcome committed = output.value().Commit();
-  Removal removal = RemoveFileIfUnchanged(part, merged);
+  Removal removal = RemoveFileIfUnchanged(folder, part, merged);
   scanner.join();
 
   EXPECT_TRUE(committed.ok()) << committed.failure().reason;
   EXPECT_EQ(testutil::ReadBytes(target), "new\r\n");
   EXPECT_EQ(removal, Removal::kRemoved);
-  EXPECT_FALSE(PathExists(part));
+  EXPECT_FALSE(std::filesystem::exists(part));
 }
 
 TEST(WindowsFileSystemTest, AReadOnlyOutputIsRefusedBeforeAnythingIsWritten) {
@@ -109,7 +113,7 @@ TEST(WindowsFileSystemTest, AReadOnlyOutputIsRefusedBeforeAnythingIsWritten) {
   const std::string target = dir.Path("merged.txt");
   testutil::WriteBytes(target, "the only copy\r\n");
   ASSERT_TRUE(SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_READONLY));
-  Result<ReplacementFile> file = ReplacementFile::Create(target, Durability::kStableFirst);
+  Result<ReplacementFile> file = ReplacementFile::Create(dir.OpenFolder(), target);
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.failure().file, target);
   EXPECT_EQ(file.failure().reason, Reason("can't be replaced", EACCES));
@@ -128,16 +132,20 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
   const std::string path = folder + "\\part.txt";
   ASSERT_GT(path.size(), 300u);
 
-  Result<TextOutput> output = TextOutput::Create(path, Durability::kStableFirst);
+  Result<Folder> folderOpened = Folder::Open(folder);
+  ASSERT_TRUE(folderOpened.ok()) << folderOpened.failure().reason;
+  Result<TextOutput> output = TextOutput::Create(folderOpened.value(), path);
   ASSERT_TRUE(output.ok()) << output.failure().reason;
-  ASSERT_TRUE(output.value().Write("deep\n").ok());
+  ASSERT_TRUE(output.value().WriteOnDisk("deep\r\n").ok());
   Outcome committed = output.value().Commit();
   ASSERT_TRUE(committed.ok()) << committed.failure().reason;
   Result<std::string> content = ReadWholeFile(path);
   ASSERT_TRUE(content.ok()) << content.failure().reason;
   EXPECT_EQ(content.value(), "deep\r\n");
-  EXPECT_EQ(RemoveFileIfUnchanged(path, ReadAll(path)), Removal::kRemoved);
-  EXPECT_FALSE(PathExists(path));
+  EXPECT_EQ(RemoveFileIfUnchanged(folderOpened.value(), path, ReadAll(path)), Removal::kRemoved);
+  Result<std::optional<FileIdentity>> gone = IdentityAt(path);
+  ASSERT_TRUE(gone.ok());
+  EXPECT_FALSE(gone.value().has_value());
 
   // The scratch folder's own clean-up does not reach past MAX_PATH: take the chain down.
   while (folder.size() > dir.root().string().size()) {

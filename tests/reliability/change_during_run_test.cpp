@@ -3,6 +3,8 @@
 // are still to be gathered from the mapped file. The run must then stop with its error line
 // and leave every file as it was; left alone at the same point, it must finish as usual.
 
+#include <sys/syscall.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -45,7 +47,8 @@ TEST(ChangeDuringRunTest, AnAcqFileChangedWhileTheSortReadsItStopsTheRunAndKeeps
     fs::copy_file(dir / "pristine" / kAcq, work / kAcq);
 
     ToolOptions options;
-    options.pauseAtWriteTo = ".acqsort-tmp";  // the sort's output is the first written
+    options.pauseAtCall = SYS_write;
+    options.pauseAtPath = ".acqsort-tmp";  // the sort's output is the first written
     options.atPause = [&] { c.change(work / kAcq); };
     ToolExit exit = RunTool(work, options);
     ASSERT_TRUE(exit.paused) << "the run never reached its first write: " << exit.output;

@@ -4,21 +4,11 @@
 
 #include <fstream>
 
+#include "small_run.h"
 #include "workdir.h"
 
 namespace acqsort::reliability {
 namespace {
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-void WriteSmallRun(const std::filesystem::path& dir, const std::string& acq) {
-  WriteFile(dir / kConfig, "#ACQ\r\n\r\nname:\"data.txt\"\r\nfirst: 1\r\nlast: 9\r\n");
-  WriteFile(dir / kAcq, acq);
-  for (const std::string& part : kParts) WriteFile(dir / part, part + " content\r\n");
-}
 
 TEST(HostileInputTest, AHundredMegabyteLineWithoutNewlineIsWrittenWhole) {
   WorkDir dir("long-line");

@@ -11,15 +11,12 @@
 #include <fstream>
 #include <iostream>
 
+#include "small_run.h"
 #include "workdir.h"
 #include "workload.h"
 
 namespace acqsort::reliability {
 namespace {
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // A small workload whose old sorted and merged files must survive a failed run.
 std::filesystem::path MakeSmallWorkload(const WorkDir& dir) {

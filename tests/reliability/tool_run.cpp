@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ptrace.h>
+#include <sys/uio.h>
+#include <sys/user.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -23,6 +26,12 @@ bool ToolExit::FailedClearly() const {
   return output.compare(lastLine, 8, "* Error:") == 0;
 }
 
+namespace {
+
+bool Traced(const ToolOptions& options) { return !options.pauseAtPath.empty() || options.shortTransfers; }
+
+}  // namespace
+
 ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& options) {
   // Pipes rather than files for the report, so that a file size limit does not reach it;
   // the report is small enough never to fill a pipe.
@@ -35,8 +44,7 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
   }
   std::vector<std::string> command = options.wrapper;
   command.push_back(ACQSORT_TOOL);
-  pauseAtWriteTo_ = options.pauseAtWriteTo;
-  atPause_ = options.atPause;
+  options_ = options;
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -60,8 +68,8 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
         break;
     }
     if (options.fileSizeLimit >= 0) {
-      // An ignored SIGXFSZ makes an oversized write fail with EFBIG instead of killing.
-      ::signal(SIGXFSZ, SIG_IGN);
+      // SIGXFSZ keeps its default, which ends a process: the tool must keep it from that.
+      ::signal(SIGXFSZ, SIG_DFL);
       rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
     }
@@ -78,7 +86,7 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
     std::vector<char*> argv;
     for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
-    if (!options.pauseAtWriteTo.empty() && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+    if (Traced(options) && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
       ::_exit(127);
     }
     ::execvp(argv[0], argv.data());
@@ -99,7 +107,49 @@ ToolProcess::~ToolProcess() {
   if (errors_ >= 0) ::close(errors_);
 }
 
-bool ToolProcess::RunToPause(int& raw, bool& ended) {
+namespace {
+
+// A string in the traced process's memory.
+std::string TraceeString(pid_t pid, unsigned long long address) {
+  std::string text;
+  char chunk[256];
+  for (;;) {
+    iovec local{chunk, sizeof chunk};
+    iovec remote{reinterpret_cast<void*>(address + text.size()), sizeof chunk};
+    const ssize_t n = ::process_vm_readv(pid, &local, 1, &remote, 1, 0);
+    if (n <= 0) return text;
+    const size_t length = ::strnlen(chunk, static_cast<size_t>(n));
+    text.append(chunk, length);
+    if (length < static_cast<size_t>(n)) return text;
+  }
+}
+
+// The files that a system call concerns: the file of its descriptor, or the names it is given.
+std::vector<std::string> FilesOf(pid_t pid, const __ptrace_syscall_info& info) {
+  const auto& args = info.entry.args;
+  switch (info.entry.nr) {
+    case SYS_openat:
+    case SYS_unlinkat:
+      return {TraceeString(pid, args[1])};
+    case SYS_renameat:
+    case SYS_renameat2:
+    case SYS_linkat:
+      return {TraceeString(pid, args[1]), TraceeString(pid, args[3])};
+    default: {
+      std::error_code unreadable;
+      const std::string fd = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(args[0]);
+      return {std::filesystem::read_symlink(fd, unreadable).string()};
+    }
+  }
+}
+
+bool IsTransfer(unsigned long long call) {
+  return call == SYS_read || call == SYS_write || call == SYS_pread64 || call == SYS_pwrite64;
+}
+
+}  // namespace
+
+bool ToolProcess::Supervise(int& raw, bool& ended) {
   // The first stop is the one after exec; the tool may end in any of the later ones.
   ended = false;
   auto waitForStop = [&] {
@@ -109,24 +159,37 @@ bool ToolProcess::RunToPause(int& raw, bool& ended) {
   };
   if (!waitForStop()) return false;
   ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  bool paused = false;
   int signal = 0;
   for (;;) {
-    if (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) return false;
+    if (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) return paused;
     signal = 0;
-    if (!waitForStop()) return false;
+    if (!waitForStop()) return paused;
     if (WSTOPSIG(raw) != (SIGTRAP | 0x80)) {
       signal = WSTOPSIG(raw);  // a signal of the tool's own, delivered as it would be
       continue;
     }
     __ptrace_syscall_info info{};
-    if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof info, &info) <= 0) return false;
-    if (info.op != PTRACE_SYSCALL_INFO_ENTRY || info.entry.nr != SYS_write) continue;
-    const std::string fd = "/proc/" + std::to_string(pid_) + "/fd/" + std::to_string(info.entry.args[0]);
-    std::error_code unreadable;
-    const std::string target = std::filesystem::read_symlink(fd, unreadable).string();
-    if (target.find(pauseAtWriteTo_) == std::string::npos) continue;
-    if (atPause_) atPause_();
-    return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;
+    if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof info, &info) <= 0) return paused;
+    if (info.op != PTRACE_SYSCALL_INFO_ENTRY) continue;
+    if (options_.shortTransfers && IsTransfer(info.entry.nr) && info.entry.args[2] > 3) {
+      user_regs_struct registers{};
+      if (::ptrace(PTRACE_GETREGS, pid_, nullptr, &registers) != 0) return paused;
+      registers.rdx = 3;  // the third argument: how many bytes
+      if (::ptrace(PTRACE_SETREGS, pid_, nullptr, &registers) != 0) return paused;
+    }
+    if (paused || options_.pauseAtPath.empty() ||
+        static_cast<long>(info.entry.nr) != options_.pauseAtCall) {
+      continue;
+    }
+    bool concerned = false;
+    for (const std::string& file : FilesOf(pid_, info)) {
+      concerned = concerned || file.find(options_.pauseAtPath) != std::string::npos;
+    }
+    if (!concerned) continue;
+    paused = true;
+    if (options_.atPause) options_.atPause();
+    if (!options_.shortTransfers) return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;
   }
 }
 
@@ -134,8 +197,8 @@ ToolExit ToolProcess::Wait() {
   int raw = 0;
   bool paused = false;
   bool ended = false;
-  if (!pauseAtWriteTo_.empty()) {
-    paused = RunToPause(raw, ended);
+  if (Traced(options_)) {
+    paused = Supervise(raw, ended);
     // A tool still held by a failed trace would never end.
     if (!paused && !ended) ::kill(pid_, SIGKILL);
   }

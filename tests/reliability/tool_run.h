@@ -16,7 +16,7 @@ struct ToolExit {
   int status = 0;         // exit status, or the signal number
   std::string output;     // standard output
   std::string errors;     // standard error
-  bool paused = false;    // the tool reached ToolOptions::pauseAtWriteTo
+  bool paused = false;    // the tool reached the pause point of its ToolOptions
 
   bool Succeeded() const { return !signaled && status == 0; }
   // Stopped by itself with status 1 and an error line as its last line.
@@ -32,16 +32,23 @@ enum class ToolOutput {
 };
 
 struct ToolOptions {
-  long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes, with SIGXFSZ ignored; -1: none
+  long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes, SIGXFSZ as the tool leaves it; -1: none
   long long memoryLimit = -1;    // RLIMIT_AS in bytes; -1: none
   int user = -1;                 // run as this user and group id instead of the test's; -1: as is
   ToolOutput output = ToolOutput::kPipe;
   std::vector<std::string> wrapper;  // a command that runs the tool, such as strace and its options
-  // When set, the tool runs under ptrace and is held as it enters its first write() to a
-  // file whose path contains this; `atPause` runs then, and the tool goes on. Another
-  // program's change lands at an exact point of the run, not at a time.
-  std::string pauseAtWriteTo;
+  // When `pauseAtPath` is set, the tool runs under ptrace and is held as it enters the
+  // first system call numbered `pauseAtCall` (SYS_write, SYS_renameat2, ...) that concerns
+  // a file whose path contains `pauseAtPath`: the file of its descriptor for calls on a
+  // descriptor (read, write, fsync), any name it is given for calls on names (openat,
+  // renameat2, unlinkat). `atPause` runs then, and the tool goes on. Another program's
+  // change lands at an exact point of the run, not at a time.
+  long pauseAtCall = -1;
+  std::string pauseAtPath;
   std::function<void()> atPause;
+  // Under ptrace, every read and write of the tool moves at most 3 bytes: short transfers,
+  // as a pipe, a signal or a network file system give them.
+  bool shortTransfers = false;
 };
 
 // A run of the tool started in `dir`, ended by Wait() or Kill().
@@ -56,14 +63,13 @@ class ToolProcess {
   ToolExit KillAfter(std::chrono::microseconds delay);
 
  private:
-  // Lets the traced tool run to the pause point, runs the change there and lets it go;
-  // returns whether the point was reached. When the tool ended before, `ended` is set and
-  // `raw` holds how.
-  bool RunToPause(int& raw, bool& ended);
+  // Runs the traced tool: to the pause point, where it runs the change and lets the tool go
+  // (or, with short transfers, on to the end); returns whether the point was reached. When
+  // the tool ended, `ended` is set and `raw` holds how.
+  bool Supervise(int& raw, bool& ended);
 
   pid_t pid_ = -1;
-  std::string pauseAtWriteTo_;
-  std::function<void()> atPause_;
+  ToolOptions options_;
   int output_ = -1;  // the read end of the pipe that is the tool's standard output, if any
   int errors_ = -1;  // the read end of the pipe that is the tool's standard error
 };
