@@ -132,18 +132,6 @@ TEST(HardeningTest, AnOutputThatIsASymbolicLinkBecomesAFileAndItsTargetIsNeverWr
   }
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 TEST(HardeningTest, TooLittleMemoryForTheAcqFileStopsTheRunWithAnErrorLine) {
   if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit allows";
   WorkDir dir("memory");

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <cerrno>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -50,6 +52,8 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
   if (pid_ == 0) {
     // The tool decides for itself what a broken pipe does to it.
     ::signal(SIGPIPE, SIG_DFL);
+    // A group of its own, so that a run that hangs goes with every process it started.
+    ::setpgid(0, 0);
     if (fds[0] >= 0) ::close(fds[0]);
     ::close(errorFds[0]);
     if (::dup2(errorFds[1], STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
@@ -160,6 +164,7 @@ bool ToolProcess::Supervise(int& raw, bool& ended) {
   if (!waitForStop()) return false;
   ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
   bool paused = false;
+  bool toolStarted = false;
   int signal = 0;
   for (;;) {
     if (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) return paused;
@@ -172,7 +177,9 @@ bool ToolProcess::Supervise(int& raw, bool& ended) {
     __ptrace_syscall_info info{};
     if (::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof info, &info) <= 0) return paused;
     if (info.op != PTRACE_SYSCALL_INFO_ENTRY) continue;
-    if (options_.shortTransfers && IsTransfer(info.entry.nr) && info.entry.args[2] > 3) {
+    // From the tool's first report line on: the loader before it reads whole headers.
+    toolStarted = toolStarted || (info.entry.nr == SYS_write && info.entry.args[0] == 1);
+    if (options_.shortTransfers && toolStarted && IsTransfer(info.entry.nr) && info.entry.args[2] > 3) {
       user_regs_struct registers{};
       if (::ptrace(PTRACE_GETREGS, pid_, nullptr, &registers) != 0) return paused;
       registers.rdx = 3;  // the third argument: how many bytes
@@ -202,11 +209,24 @@ ToolExit ToolProcess::Wait() {
     // A tool still held by a failed trace would never end.
     if (!paused && !ended) ::kill(pid_, SIGKILL);
   }
-  while (!ended && ::waitpid(pid_, &raw, 0) < 0) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options_.timeLimitSeconds);
+  bool timedOut = false;
+  while (!ended) {
+    const pid_t done = ::waitpid(pid_, &raw, options_.timeLimitSeconds > 0 ? WNOHANG : 0);
+    if (done == pid_) break;
+    if (done < 0 && errno != EINTR) break;
+    if (done == 0 && std::chrono::steady_clock::now() > deadline) {
+      ::kill(-pid_, SIGKILL);
+      timedOut = true;
+      options_.timeLimitSeconds = 0;  // now wait for the end
+    } else if (done == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
   }
   pid_ = -1;
   ToolExit exit;
   exit.paused = paused;
+  exit.timedOut = timedOut;
   exit.signaled = WIFSIGNALED(raw);
   exit.status = exit.signaled ? WTERMSIG(raw) : WEXITSTATUS(raw);
   for (auto [fd, text] : {std::pair{&output_, &exit.output}, std::pair{&errors_, &exit.errors}}) {

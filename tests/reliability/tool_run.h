@@ -17,6 +17,7 @@ struct ToolExit {
   std::string output;     // standard output
   std::string errors;     // standard error
   bool paused = false;    // the tool reached the pause point of its ToolOptions
+  bool timedOut = false;  // killed after ToolOptions::timeLimitSeconds: it hung
 
   bool Succeeded() const { return !signaled && status == 0; }
   // Stopped by itself with status 1 and an error line as its last line.
@@ -46,9 +47,12 @@ struct ToolOptions {
   long pauseAtCall = -1;
   std::string pauseAtPath;
   std::function<void()> atPause;
-  // Under ptrace, every read and write of the tool moves at most 3 bytes: short transfers,
-  // as a pipe, a signal or a network file system give them.
+  // Under ptrace, every read and write of the tool from its first report line on moves at
+  // most 3 bytes: short transfers, as a pipe, a signal or a network file system give them.
   bool shortTransfers = false;
+  // A run still going after this many seconds is taken to hang and is killed, with all the
+  // processes it started; 0: no limit.
+  int timeLimitSeconds = 0;
 };
 
 // A run of the tool started in `dir`, ended by Wait() or Kill().
