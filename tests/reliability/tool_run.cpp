@@ -165,6 +165,7 @@ bool ToolProcess::Supervise(int& raw, bool& ended) {
   ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
   bool paused = false;
   bool toolStarted = false;
+  int occurrences = 0;
   int signal = 0;
   for (;;) {
     if (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) != 0) return paused;
@@ -193,7 +194,7 @@ bool ToolProcess::Supervise(int& raw, bool& ended) {
     for (const std::string& file : FilesOf(pid_, info)) {
       concerned = concerned || file.find(options_.pauseAtPath) != std::string::npos;
     }
-    if (!concerned) continue;
+    if (!concerned || ++occurrences < options_.pauseAtOccurrence) continue;
     paused = true;
     if (options_.atPause) options_.atPause();
     if (!options_.shortTransfers) return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;

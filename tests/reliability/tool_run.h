@@ -46,6 +46,7 @@ struct ToolOptions {
   // change lands at an exact point of the run, not at a time.
   long pauseAtCall = -1;
   std::string pauseAtPath;
+  int pauseAtOccurrence = 1;  // held at the n-th such call
   std::function<void()> atPause;
   // Under ptrace, every read and write of the tool from its first report line on moves at
   // most 3 bytes: short transfers, as a pipe, a signal or a network file system give them.
