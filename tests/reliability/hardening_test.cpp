@@ -52,6 +52,20 @@ TEST(HardeningTest, APipeWhereAFileBelongsStopsTheRunWithoutWaiting) {
   }
 }
 
+// A copy of the tool that any user can run: the checkout may lie in a folder that only its
+// owner may enter (a home folder of mode 0700).
+std::string ReachableCopyOfTheTool(const fs::path& folder) {
+  fs::create_directories(folder);
+  fs::permissions(folder.parent_path(), fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add);
+  fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  const fs::path copy = folder / "acqsort";
+  fs::copy_file(ACQSORT_TOOL, copy, fs::copy_options::overwrite_existing);
+  fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  return copy.string();
+}
+
 // The user the tool runs as when a write protection must hold: root may write anything.
 int UnprivilegedUser() { return ::geteuid() == 0 ? 65534 : -1; }
 
@@ -84,6 +98,7 @@ TEST(HardeningTest, AWriteProtectedOutputIsNotReplaced) {
 
     ToolOptions options;
     options.user = user;
+    if (user >= 0) options.tool = ReachableCopyOfTheTool(dir / "bin");
     ToolExit exit = RunTool(work, options);
     EXPECT_TRUE(exit.FailedClearly()) << exit.output;
     EXPECT_NE(exit.output.find("* Error:" + c.shown + "  can't be replaced: Permission denied"),

@@ -32,6 +32,17 @@ namespace {
 
 bool Traced(const ToolOptions& options) { return !options.pauseAtPath.empty() || options.shortTransfers; }
 
+// What the child says on its standard error (the test's pipe, once set up) when it could not
+// start the tool: the test then reports that, never a behaviour of the tool.
+constexpr char kNotStarted[] = "acqsort test harness: the tool could not be started: ";
+
+[[noreturn]] void NotStarted(const char* what) {
+  const int error = errno;
+  std::string line = std::string(kNotStarted) + what + ": " + std::strerror(error) + "\n";
+  (void)!::write(STDERR_FILENO, line.data(), line.size());
+  ::_exit(127);
+}
+
 }  // namespace
 
 ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& options) {
@@ -45,7 +56,7 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
     fds[0] = -1;
   }
   std::vector<std::string> command = options.wrapper;
-  command.push_back(ACQSORT_TOOL);
+  command.push_back(options.tool.empty() ? std::string(ACQSORT_TOOL) : options.tool);
   options_ = options;
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
@@ -56,15 +67,15 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
     ::setpgid(0, 0);
     if (fds[0] >= 0) ::close(fds[0]);
     ::close(errorFds[0]);
-    if (::dup2(errorFds[1], STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (::dup2(errorFds[1], STDERR_FILENO) < 0 || ::chdir(dir.c_str()) != 0) NotStarted("the working directory");
     switch (options.output) {
       case ToolOutput::kPipe:
       case ToolOutput::kClosedPipe:
-        if (::dup2(fds[1], STDOUT_FILENO) < 0) ::_exit(127);
+        if (::dup2(fds[1], STDOUT_FILENO) < 0) NotStarted("standard output");
         break;
       case ToolOutput::kFullDevice: {
         int full = ::open("/dev/full", O_WRONLY);
-        if (full < 0 || ::dup2(full, STDOUT_FILENO) < 0) ::_exit(127);
+        if (full < 0 || ::dup2(full, STDOUT_FILENO) < 0) NotStarted("/dev/full");
         break;
       }
       case ToolOutput::kNone:
@@ -75,26 +86,24 @@ ToolProcess::ToolProcess(const std::filesystem::path& dir, const ToolOptions& op
       // SIGXFSZ keeps its default, which ends a process: the tool must keep it from that.
       ::signal(SIGXFSZ, SIG_DFL);
       rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) NotStarted("the file size limit");
     }
     if (options.memoryLimit >= 0) {
       rlimit limit{static_cast<rlim_t>(options.memoryLimit), static_cast<rlim_t>(options.memoryLimit)};
-      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(127);
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) NotStarted("the memory limit");
     }
     if (options.user >= 0) {
       if (::setgroups(0, nullptr) != 0 || ::setgid(static_cast<gid_t>(options.user)) != 0 ||
           ::setuid(static_cast<uid_t>(options.user)) != 0) {
-        ::_exit(127);
+        NotStarted("the user to run as");
       }
     }
     std::vector<char*> argv;
     for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
-    if (Traced(options) && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
-      ::_exit(127);
-    }
+    if (Traced(options) && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) NotStarted("ptrace");
     ::execvp(argv[0], argv.data());
-    ::_exit(127);
+    NotStarted(argv[0]);
   }
   ::close(fds[1]);
   ::close(errorFds[1]);
@@ -237,6 +246,9 @@ ToolExit ToolProcess::Wait() {
     while ((n = ::read(*fd, buffer, sizeof buffer)) > 0) text->append(buffer, static_cast<size_t>(n));
     ::close(*fd);
     *fd = -1;
+  }
+  if (!exit.signaled && exit.status == 127 && exit.errors.rfind(kNotStarted, 0) == 0) {
+    throw std::runtime_error(exit.errors);
   }
   return exit;
 }

@@ -33,6 +33,7 @@ enum class ToolOutput {
 };
 
 struct ToolOptions {
+  std::string tool;              // the executable to run; empty: the one just built
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes, SIGXFSZ as the tool leaves it; -1: none
   long long memoryLimit = -1;    // RLIMIT_AS in bytes; -1: none
   int user = -1;                 // run as this user and group id instead of the test's; -1: as is
@@ -56,7 +57,9 @@ struct ToolOptions {
   int timeLimitSeconds = 0;
 };
 
-// A run of the tool started in `dir`, ended by Wait() or Kill().
+// A run of the tool started in `dir`, ended by Wait() or Kill(). A tool that could not even
+// be started (an executable the user can't reach, a limit refused) makes Wait() throw, so
+// that it is never taken for the tool's own behaviour.
 class ToolProcess {
  public:
   ToolProcess(const std::filesystem::path& dir, const ToolOptions& options = {});

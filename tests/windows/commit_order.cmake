@@ -3,7 +3,7 @@
 # place, the moved file flushed (which commits the new name), and only then the first part
 # moved aside for its removal.
 #
-#   cmake -DTOOL=acqsort.exe -DEMULATOR="env;WINEDEBUG=-all;wine" -DSCRATCH=dir -P commit_order.cmake
+#   cmake -DTOOL=acqsort.exe -DEMULATOR="sh;cmake/wine-run" -DSCRATCH=dir -P commit_order.cmake
 
 file(REMOVE_RECURSE "${SCRATCH}")
 file(WRITE "${SCRATCH}/CONFIG/ACQ.config" "#ACQ\r\n\r\nname:\"data.txt\"\r\nfirst: 1\r\nlast: 9\r\n")
@@ -12,8 +12,7 @@ foreach(part 1 2 3)
   file(WRITE "${SCRATCH}/ACQ/dataINF${part}.txt" "part ${part}\r\n")
 endforeach()
 
-string(REPLACE "WINEDEBUG=-all" "WINEDEBUG=+relay" emulator "${EMULATOR}")
-execute_process(COMMAND ${emulator} "${TOOL}"
+execute_process(COMMAND ${CMAKE_COMMAND} -E env WINEDEBUG=+relay ${EMULATOR} "${TOOL}"
   WORKING_DIRECTORY "${SCRATCH}"
   OUTPUT_VARIABLE output
   ERROR_VARIABLE relay

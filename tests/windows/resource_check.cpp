@@ -3,6 +3,7 @@
 //   resource_check <exe> <major.minor.patch>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,14 +17,6 @@ int failures = 0;
 void Expect(bool condition, const std::string& what) {
   std::printf("%s: %s\n", condition ? "ok" : "FAILED", what.c_str());
   if (!condition) ++failures;
-}
-
-std::wstring Wide(const char* text) {
-  int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), size);
-  wide.resize(static_cast<size_t>(size) - 1);
-  return wide;
 }
 
 std::string Narrow(const wchar_t* text) {
@@ -100,14 +93,19 @@ void CheckManifest(const std::wstring& exe) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 3) {
+int main() {
+  // The command line as wide characters: a path with letters outside the ANSI code page
+  // would not survive the narrow argv.
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv == nullptr || argc != 3) {
     std::fprintf(stderr, "usage: resource_check <exe> <major.minor.patch>\n");
     return 2;
   }
-  const std::wstring exe = Wide(argv[1]);
-  CheckVersion(exe, argv[2]);
+  const std::wstring exe = argv[1];
+  CheckVersion(exe, Narrow(argv[2]));
   CheckManifest(exe);
+  LocalFree(argv);
   std::printf("%s\n", failures == 0 ? "all resource checks passed" : "resource checks failed");
   return failures == 0 ? 0 : 1;
 }
