@@ -1,7 +1,10 @@
 #include "config/read_acq_config.h"
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
+#include "common/byte_order_mark.h"
 #include "common/leading_integer.h"
 #include "common/utf8.h"
 #include "config/acq_file_names.h"
@@ -32,9 +35,13 @@ class LineCursor {
 
 char At(std::string_view line, size_t i) { return i < line.size() ? line[i] : '\0'; }
 
+// How the name line should look, for the messages about it.
+constexpr const char* kNameLineForm = "write it as name:\"data.txt\", the quote closing the line";
+
 // The name sits after the last colon-quote pair (or at the start of the line when there is
 // none) and ends at a quote that is directly followed by the newline. A colon-quote pair
-// without such a closing quote after it is refused.
+// without such a closing quote after it is refused, and so are the usual slips that would
+// otherwise read as another name: no quotes at all, no opening quote.
 Result<std::string> NameFromLine(std::string_view line, const std::string& path) {
   size_t start = 0;
   size_t end = 0;
@@ -50,28 +57,61 @@ Result<std::string> NameFromLine(std::string_view line, const std::string& path)
       hasClosing = true;
     }
   }
+  const size_t lastQuote = line.rfind('"');
   if (hasPair && (!hasClosing || end < start)) {
+    // Only blanks or tabs after the last quote: a slip that no editor shows.
+    const std::string_view after = line.substr(lastQuote + 1);
+    const size_t visible = after.find_first_not_of(" \t\n");
+    if (lastQuote >= start && visible == std::string_view::npos && after.size() > 1) {
+      const char* what = after.find('\t') != std::string_view::npos ? "a tab" : "a blank";
+      return Failure{path, std::string("has ") + what + " after the closing quote of its name: " +
+                               kNameLineForm};
+    }
     return Failure{path, "has a name line whose name has no closing quote right before the line end"};
+  }
+  if (lastQuote == std::string_view::npos) {
+    return Failure{path, std::string("has a name line without quotes: ") + kNameLineForm};
+  }
+  if (!hasPair && hasClosing && line.find('"') == end && line.substr(0, end).find(':') != std::string_view::npos) {
+    return Failure{path, std::string("has a name line without an opening quote: ") + kNameLineForm};
   }
   if (end < start) return std::string();
   return std::string(line.substr(start, end - start));
 }
 
-// The number text is everything after the line's last colon, up to the newline.
-LeadingInteger BoundFromLine(std::string_view line) {
+// Whether the number text goes on with digits after its number ("20,000", "999.999",
+// "20 000", "1e6"): only the number before them counts, which is seldom what was meant.
+bool DigitsAfterTheNumber(std::string_view text) {
+  size_t i = text.find_first_not_of(" \t\v\f\r");
+  if (i == std::string_view::npos) return false;
+  if (text[i] == '+' || text[i] == '-') ++i;
+  const size_t digits = i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i == digits) return false;  // no number at all
+  return text.find_first_of("0123456789", i) != std::string_view::npos;
+}
+
+// The text after the line's last colon, without the newline: where the number is read.
+std::string_view NumberText(std::string_view line) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   size_t colon = line.rfind(':');
   if (colon != std::string_view::npos) line.remove_prefix(colon + 1);
-  return ReadLeadingInteger(line);
+  return line;
 }
+
+// The number text is everything after the line's last colon, up to the newline.
+LeadingInteger BoundFromLine(std::string_view line) { return ReadLeadingInteger(NumberText(line)); }
 
 }  // namespace
 
-Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path) {
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path,
+                                 std::vector<std::string>* warnings) {
   LineCursor cursor(text);
   std::string_view line;
   bool marker = false;
+  size_t markerLine = 0;
   while (cursor.Next(line)) {
+    ++markerLine;
     if (line.substr(0, 4) == "#ACQ") {
       marker = true;
       break;
@@ -81,9 +121,16 @@ Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path)
   std::string_view nameLine;
   std::string_view firstLine;
   std::string_view lastLine;
-  if (!(cursor.Next(line) && cursor.Next(nameLine) && cursor.Next(firstLine) &&
-        cursor.Next(lastLine))) {
-    return Failure{path, "ends before the line of the last sequence number"};
+  std::string_view* const section[] = {&line, &nameLine, &firstLine, &lastLine};
+  size_t present = 0;
+  while (present < 4 && cursor.Next(*section[present])) ++present;
+  if (present < 4) {
+    Failure early{path, "ends before the line of the last sequence number"};
+    early.hint = "acqsort: the #ACQ section of " + path +
+                 " needs five lines: the \"#ACQ\" line, one line that is skipped, the name "
+                 "line, the first and the last sequence number; the file ends after " +
+                 std::to_string(present + 1) + " of them";
+    return early;
   }
   Result<std::string> name = NameFromLine(nameLine, path);
   if (!name.ok()) return name.failure();
@@ -108,15 +155,49 @@ Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path)
   config.lastSeq = static_cast<int32_t>(last.value);
   Outcome safe = CheckAcqFileNames(config, path);
   if (!safe.ok()) return safe.failure();
+
+  if (warnings != nullptr) {
+    // What the rules accept but an operator hardly ever means.
+    const std::pair<std::string_view, const char*> bounds[] = {{firstLine, "first"}, {lastLine, "last"}};
+    for (size_t i = 0; i < 2; ++i) {
+      const std::string_view number = NumberText(bounds[i].first);
+      if (!DigitsAfterTheNumber(number)) continue;
+      const int64_t value = i == 0 ? first.value : last.value;
+      warnings->push_back("acqsort: warning: " + path + " line " + std::to_string(markerLine + 3 + i) +
+                          ": the " + bounds[i].second + " sequence number reads as " +
+                          std::to_string(value) + ", but the line goes on with digits (\"" +
+                          std::string(number.substr(number.find_first_not_of(" \t"))) +
+                          "\"); write the number without separators if more was meant");
+    }
+    if (config.firstSeq > config.lastSeq) {
+      warnings->push_back("acqsort: warning: " + path + ": the first sequence number " +
+                          std::to_string(config.firstSeq) + " is above the last, " +
+                          std::to_string(config.lastSeq) + ": the sorted file will be empty");
+    }
+  }
   return config;
 }
 
-Result<AcqConfig> ReadAcqConfig(const std::string& path) {
+Result<AcqConfig> ReadAcqConfig(const std::string& path, std::vector<std::string>* warnings) {
   Result<std::string> content = ReadWholeFile(path);
   if (!content.ok()) return content.failure();
   std::string& text = content.value();
+  // As Windows editors save it: "UTF-8 with BOM", or UTF-16 ("Unicode") read as the same
+  // text in UTF-8, so that the name counts and derives as the UTF-8 name does.
+  const TextForm form = FormOf(text);
+  if (form == TextForm::kUtf16Le || form == TextForm::kUtf16Be) {
+    std::optional<std::string> utf8 = Utf8FromUtf16(text, form);
+    if (!utf8) return Failure{path, "can't be read: its UTF-16 text is not well-formed"};
+    text = std::move(*utf8);
+  } else {
+    text.erase(0, MarkSize(form));
+  }
   text.resize(CompactCrLf(text.data(), text.size()));
-  return ParseAcqConfig(text, path);
+  if (text.find('\n') == std::string::npos && text.find('\r') != std::string::npos) {
+    return Failure{path, "has lines that end in a CR alone (an old Mac text): save it with "
+                         "Windows (CR LF) or Unix (LF) line ends"};
+  }
+  return ParseAcqConfig(text, path, warnings);
 }
 
 std::string DeriveFileName(std::string_view acqFile, std::string_view tag) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/acq_config.h"
 #include "platform/failure.h"
@@ -16,10 +17,15 @@ namespace acqsort {
 // after it is skipped; the next holds the name in double quotes after a colon
 // (key:"name"), the closing quote ending the line; the two after that hold the first and
 // the last sequence number, each after the line's last colon.
-Result<AcqConfig> ReadAcqConfig(const std::string& path);
+//
+// A byte-order mark is skipped, and UTF-16 with its mark is read as the same text. What the
+// rules accept but an operator hardly ever means (a bound that goes on with digits, "20,000";
+// a first bound above the last) adds a line to `warnings`, when given.
+Result<AcqConfig> ReadAcqConfig(const std::string& path, std::vector<std::string>* warnings = nullptr);
 
 // The same for a configuration's text already in memory, with LF newlines.
-Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path = kAcqConfigPath);
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path = kAcqConfigPath,
+                                 std::vector<std::string>* warnings = nullptr);
 
 // `acqFile` with `tag` inserted in front of its last four characters, which usually are
 // the extension (characters: code points in a valid UTF-8 name, bytes otherwise):

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -32,8 +35,14 @@ const ConfigCase kConfigCases[] = {
     {"a blank between colon and quote keeps the key in the name",
      "#ACQ\n\nname: \"data.txt\"\n1\n2\n", "", 0, 0,
      "has the name \"name: \"data.txt\", which holds a character"},
-    {"neither pair nor closing quote gives the empty name", "#ACQ\n\ndata.txt\n1\n2\n",
-     "", 0, 0, "has the name \"\", shorter than four characters"},
+    {"a name line without quotes is refused for that", "#ACQ\n\nname: data.txt\n1\n2\n",
+     "", 0, 0, "has a name line without quotes: write it as name:\"data.txt\""},
+    {"an empty name line has no quotes either", "#ACQ\n\n\n1\n2\n", "", 0, 0,
+     "has a name line without quotes"},
+    {"a missing opening quote is said so", "#ACQ\n\nname:data.txt\"\n1\n2\n", "", 0, 0,
+     "has a name line without an opening quote"},
+    {"a blank before the opening quote keeps its own hint", "#ACQ\n\nname: \"data.txt\"\n1\n2\n",
+     "", 0, 0, "is there a blank between the colon and the opening quote?"},
     {"number lines: trailing comma, empty, negative, no colon",
      "#ACQ\n\nn:\"data.txt\"\nx: 25,\nx:\n", "ACQ\\data.txt", 25, 0, ""},
     {"negative bound and a line without colon",
@@ -66,8 +75,12 @@ const ConfigCase kConfigCases[] = {
      0, "ends before the line of the last"},
     {"a colon-quote pair without closing quote", "#ACQ\n\nn:\"data.txt\n1\n2\n", "ACQ\\", 1,
      2, "no closing quote"},
-    {"the closing quote must end the line", "#ACQ\n\nn:\"data.txt\" \n1\n2\n", "ACQ\\", 1, 2,
-     "no closing quote"},
+    {"a blank after the closing quote is named", "#ACQ\n\nn:\"data.txt\" \n1\n2\n", "ACQ\\", 1, 2,
+     "has a blank after the closing quote of its name"},
+    {"a tab after the closing quote is named", "#ACQ\n\nn:\"data.txt\"\t \n1\n2\n", "ACQ\\", 1, 2,
+     "has a tab after the closing quote of its name"},
+    {"other text after the closing quote", "#ACQ\n\nn:\"data.txt\" ; main\n1\n2\n", "ACQ\\", 1, 2,
+     "no closing quote right before the line end"},
     {"a first bound beyond 32 bits", "#ACQ\n\nn:\"data.txt\"\nx:2147483648\nx:1\n",
      "ACQ\\data.txt", 2147483647, 1, "first sequence number outside"},
     {"a last bound beyond 32 bits", "#ACQ\n\nn:\"data.txt\"\nx:1\nx:-2147483649\n",
@@ -111,6 +124,101 @@ TEST(ReadAcqConfigTest, ReadsCrLfFilesLikeLfFiles) {
   EXPECT_EQ(config.value().acqFile, "ACQ\\data.txt");
   EXPECT_EQ(config.value().firstSeq, 3);
   EXPECT_EQ(config.value().lastSeq, 9);
+}
+
+// What Windows editors save: the same configuration with a UTF-8 mark, and as UTF-16 in
+// either byte order, reads as the plain one, the name with its non-ASCII letters included.
+TEST(ReadAcqConfigTest, ReadsWhatWindowsEditorsSave) {
+  const std::string plain = "#ACQ\r\n\r\nname:\"Gr\xC3\xB6\xC3\x9F" "e.txt\"\r\nfirst: 1\r\nlast: 9\r\n";
+  auto utf16 = [&](bool bigEndian) {
+    // The text above holds only characters below U+0100: one UTF-16 unit each.
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (size_t i = 0; i < plain.size(); ++i) {
+      unsigned code = static_cast<unsigned char>(plain[i]);
+      if (code >= 0xC0) code = ((code & 0x1F) << 6) | (static_cast<unsigned char>(plain[++i]) & 0x3F);
+      const char low = static_cast<char>(code & 0xFF);
+      const char high = static_cast<char>(code >> 8);
+      out += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return out;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"plain", plain},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + plain},
+      {"UTF-16 LE (Notepad's Unicode)", utf16(false)},
+      {"UTF-16 BE", utf16(true)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testutil::ScratchDir dir;
+    const std::string path = dir.Path("ACQ.config");
+    testutil::WriteBytes(path, c.bytes);
+    Result<AcqConfig> config = ReadAcqConfig(path);
+    ASSERT_TRUE(config.ok()) << config.failure().reason;
+    EXPECT_EQ(config.value().acqFile, "ACQ\\Gr\xC3\xB6\xC3\x9F" "e.txt");
+    EXPECT_EQ(config.value().sortedFile, "ACQ\\Gr\xC3\xB6\xC3\x9F" "eR.txt");
+    EXPECT_EQ(config.value().lastSeq, 9);
+  }
+}
+
+TEST(ReadAcqConfigTest, RefusesLinesThatEndInACrAloneAndBrokenUtf16) {
+  testutil::ScratchDir dir;
+  const std::string path = dir.Path("ACQ.config");
+  testutil::WriteBytes(path, "#ACQ\r\rname:\"data.txt\"\r1\r9\r");
+  Result<AcqConfig> config = ReadAcqConfig(path);
+  ASSERT_FALSE(config.ok());
+  EXPECT_EQ(config.failure().reason,
+            "has lines that end in a CR alone (an old Mac text): save it with Windows (CR LF) or Unix (LF) line ends");
+  testutil::WriteBytes(path, std::string("\xFF\xFE#\0A\0C", 7));
+  config = ReadAcqConfig(path);
+  ASSERT_FALSE(config.ok());
+  EXPECT_EQ(config.failure().reason, "can't be read: its UTF-16 text is not well-formed");
+}
+
+TEST(ParseAcqConfigTest, WarnsOfBoundsThatReadOtherwiseThanTheyLook) {
+  struct Case {
+    const char* first;
+    const char* last;
+    std::vector<std::string> warnings;
+  };
+  const std::string prefix = "acqsort: warning: CONFIG\\ACQ.config ";
+  const Case cases[] = {
+      {"1", "500", {}},
+      {"25,", "500", {}},
+      {" -3", "+42 and more", {}},
+      {"1", "20,000", {prefix + "line 5: the last sequence number reads as 20, but the line goes on with digits "
+                                "(\"20,000\"); write the number without separators if more was meant"}},
+      {"999.999", "999999", {prefix + "line 4: the first sequence number reads as 999, but the line goes on with "
+                                      "digits (\"999.999\"); write the number without separators if more was meant"}},
+      {"1", "20 000", {prefix + "line 5: the last sequence number reads as 20, but the line goes on with digits "
+                                "(\"20 000\"); write the number without separators if more was meant"}},
+      {"1", "1e6", {prefix + "line 5: the last sequence number reads as 1, but the line goes on with digits "
+                             "(\"1e6\"); write the number without separators if more was meant"}},
+      {"500", "1", {"acqsort: warning: CONFIG\\ACQ.config: the first sequence number 500 is above the last, 1: "
+                    "the sorted file will be empty"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + " to " + c.last);
+    std::vector<std::string> warnings;
+    const std::string text = "#ACQ\n\nname:\"data.txt\"\nfirst: " + std::string(c.first) +
+                             "\nlast: " + c.last + "\n";
+    ASSERT_TRUE(ParseAcqConfig(text, "CONFIG\\ACQ.config", &warnings).ok());
+    EXPECT_EQ(warnings, c.warnings);
+  }
+}
+
+TEST(ParseAcqConfigTest, AFileThatEndsEarlySaysWhatTheSectionNeeds) {
+  Result<AcqConfig> config = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n", "CONFIG\\ACQ.config");
+  ASSERT_FALSE(config.ok());
+  EXPECT_EQ(config.failure().reason, "ends before the line of the last sequence number");
+  EXPECT_EQ(config.failure().hint,
+            "acqsort: the #ACQ section of CONFIG\\ACQ.config needs five lines: the \"#ACQ\" line, one line "
+            "that is skipped, the name line, the first and the last sequence number; the file ends "
+            "after 3 of them");
 }
 
 TEST(ReadAcqConfigTest, AMissingFileIsAFailureNamingIt) {

@@ -16,7 +16,13 @@ class Console {
   virtual ~Console() = default;
   virtual void WriteLine(std::string_view line) = 0;
   void Report(std::initializer_list<std::string_view> pieces);
+  // A line for the operator beside the report: a warning or a hint, on standard error.
+  virtual void WriteNote(std::string_view line) = 0;
 };
+
+// Writes `line` and a newline to standard error: warnings, hints, and the one message that
+// has nowhere else to go.
+void WriteToStandardError(std::string_view line);
 
 // Standard output, with the platform's own newline; on a Windows console, names show in
 // their own characters. A write that fails (a full device, a reader that quit early) never
@@ -26,6 +32,7 @@ class StandardOutput : public Console {
  public:
   StandardOutput();
   void WriteLine(std::string_view line) override;
+  void WriteNote(std::string_view line) override { WriteToStandardError(line); }
 
   // Whether every line reached standard output; the failure names "standard output".
   Outcome Delivered() const;
@@ -35,8 +42,5 @@ class StandardOutput : public Console {
   bool absent_ = false;     // there is no standard output at all
 };
 
-// Writes `line` and a newline to standard error, for the one message that has nowhere else
-// to go.
-void WriteToStandardError(std::string_view line);
 
 }  // namespace acqsort

@@ -12,6 +12,9 @@ namespace acqsort {
 struct Failure {
   std::string file;
   std::string reason;
+  // What the operator may do about it, for a second line on standard error; empty where the
+  // reason says enough.
+  std::string hint = {};
 };
 
 // A failure's reason: what could not be done and the C runtime's text for the errno value

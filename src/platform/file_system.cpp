@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <utility>
 
@@ -49,7 +50,35 @@ int WithFreeTemporaryName(std::string& name, Take take) {
   return error;
 }
 
+// Why a file could not be removed, in the operator's words.
+std::string KeptBecause(int error) {
+  if (error == EACCES || error == EPERM || error == EROFS) {
+    return "it is write-protected (" + detail::ErrorText(error) + ")";
+  }
+  return detail::ErrorText(error);
+}
+
 }  // namespace
+
+std::string WorkingDirectory() {
+  std::error_code unknown;
+  const std::filesystem::path here = std::filesystem::current_path(unknown);
+  return unknown ? std::string(".") : here.u8string();
+}
+
+std::vector<std::string> NamesIn(const std::string& path) {
+  std::string native = path.empty() ? "." : path;
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  std::vector<std::string> names;
+  std::error_code unreadable;
+  for (std::filesystem::directory_iterator entry(std::filesystem::u8path(native), unreadable), end;
+       !unreadable && entry != end; entry.increment(unreadable)) {
+    names.push_back(entry->path().filename().u8string());
+  }
+  return names;
+}
 
 std::string FolderOf(const std::string& path) {
   const size_t separator = path.find_last_of("\\/");
@@ -279,8 +308,8 @@ Outcome ReplacementFile::Commit() {
   return {};
 }
 
-Removal RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
-                              const FileIdentity& expected) {
+RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
+                                    const FileIdentity& expected) {
   const std::string name = NameOf(path);
   // First the file goes aside, to a name of this tool's own: from then on no other program
   // reaches it by its name, so whatever is compared below is what gets removed. A line
@@ -289,27 +318,37 @@ Removal RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
   int error = WithFreeTemporaryName(aside, [&](const std::string& candidate) {
     return detail::Rename(folder, name, candidate, /*replace=*/false);
   });
-  if (error == ENOENT) return Removal::kAbsent;
-  if (error != 0) return Removal::kKept;
+  if (error == ENOENT) return {Removal::kAbsent};
+  if (error != 0) return {Removal::kKept, false, KeptBecause(error)};
 
   intptr_t held = -1;
-  bool removed = false;
-  if (detail::HoldForRemoval(folder, aside, held) == 0) {
+  error = detail::HoldForRemoval(folder, aside, held);
+  RemovalResult kept{Removal::kKept};
+  if (error == 0) {
     FileIdentity now;
-    removed = detail::IdentityOf(held, now) == 0 && now == expected &&
-              detail::RemoveHeld(folder, aside, held) == 0;
+    error = detail::IdentityOf(held, now);
+    kept.changed = error == 0 && now != expected;
+    if (error == 0 && !kept.changed) error = detail::RemoveHeld(folder, aside, held);
     detail::ReleaseHeld(held);
   }
-  if (removed) {
+  if (kept.changed) {
+    kept.why = "it changed since it was read";
+  } else if (error != 0) {
+    kept.why = KeptBecause(error);
+  } else {
     // Reported removed only once it is seen to be gone: a removal can be accepted while the
     // file stays (an immutable file under some emulators).
     detail::Existing left;
-    if (detail::LookUp(folder, aside, left) == 0 && !left.found) return Removal::kRemoved;
+    if (detail::LookUp(folder, aside, left) == 0 && !left.found) return {Removal::kRemoved};
+    kept.why = "it is still there after its removal";
   }
   // Not removed: back under its own name, unless a new file has taken that name meanwhile,
   // which must not be replaced; the file then stays under the name it was given aside.
-  (void)detail::Rename(folder, aside, name, /*replace=*/false);
-  return Removal::kKept;
+  if (detail::Rename(folder, aside, name, /*replace=*/false) != 0) {
+    kept.why += "; a new file has taken its name meanwhile, so it is kept as " +
+                (folder.path().empty() ? aside : folder.path() + "\\" + aside);
+  }
+  return kept;
 }
 
 }  // namespace acqsort

@@ -117,6 +117,12 @@ class MappedFile {
   FileIdentity identity_;
 };
 
+// The working directory, in full, as the operator would look for it (UTF-8).
+std::string WorkingDirectory();
+
+// The names in the folder at `path` (as printed); none when it can't be read.
+std::vector<std::string> NamesIn(const std::string& path);
+
 // The folder of `path` as printed ("ACQ\sub" for "ACQ\sub\data.txt"), or "" for the
 // working directory.
 std::string FolderOf(const std::string& path);
@@ -186,11 +192,19 @@ enum class Removal {
              // still writes to it, or it can't be removed
 };
 
+// What became of a file to be removed, and for a kept one why, in words for the operator
+// ("in use by another program", "it is write-protected (Permission denied)").
+struct RemovalResult {
+  Removal removal;
+  bool changed = false;  // kept because it is no longer the file that was read
+  std::string why = {};
+};
+
 // Removes the file at `path`, in `folder`, only if it still is the file that `expected`
 // describes and no other program has it open for writing, and says kRemoved only once it
 // is seen to be gone. A symbolic link is compared by the file it points to, and only the
 // link is removed. Only "not found" counts as absent: any other failure keeps the file.
-Removal RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
-                              const FileIdentity& expected);
+RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
+                                    const FileIdentity& expected);
 
 }  // namespace acqsort

@@ -142,12 +142,14 @@ TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOn
 
   FileIdentity partlyRead = identity;
   partlyRead.size = 4;
-  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, partlyRead), Removal::kKept) << "more than was read";
+  const RemovalResult kept = RemoveFileIfUnchanged(folder, path, partlyRead);
+  EXPECT_EQ(kept.removal, Removal::kKept) << "more than was read";
+  EXPECT_TRUE(kept.changed);
   EXPECT_EQ(testutil::ReadBytes(path), "records\r\n");
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty()) << "back under its own name";
-  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity), Removal::kRemoved);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity).removal, Removal::kRemoved);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity), Removal::kAbsent);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity).removal, Removal::kAbsent);
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
 }
 

@@ -67,7 +67,7 @@ TEST(WindowsFileSystemTest, APartThatAnotherProgramHasOpenForWritingIsNeverRemov
   OtherProgram logger(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_TRUE(logger.ok());
 
-  EXPECT_EQ(RemoveFileIfUnchanged(dir.OpenFolder(), path, merged), Removal::kKept);
+  EXPECT_EQ(RemoveFileIfUnchanged(dir.OpenFolder(), path, merged).removal, Removal::kKept);
   DWORD written = 0;
   SetFilePointer(logger.handle(), 0, nullptr, FILE_END);
   ASSERT_TRUE(WriteFile(logger.handle(), "late\r\n", 6, &written, nullptr));
@@ -99,7 +99,7 @@ TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
   ASSERT_TRUE(output.ok());
   ASSERT_TRUE(output.value().WriteOnDisk("new\r\n").ok());
   Outcome committed = output.value().Commit();
-  Removal removal = RemoveFileIfUnchanged(folder, part, merged);
+  Removal removal = RemoveFileIfUnchanged(folder, part, merged).removal;
   scanner.join();
 
   EXPECT_TRUE(committed.ok()) << committed.failure().reason;
@@ -142,7 +142,7 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
   Result<std::string> content = ReadWholeFile(path);
   ASSERT_TRUE(content.ok()) << content.failure().reason;
   EXPECT_EQ(content.value(), "deep\r\n");
-  EXPECT_EQ(RemoveFileIfUnchanged(folderOpened.value(), path, ReadAll(path)), Removal::kRemoved);
+  EXPECT_EQ(RemoveFileIfUnchanged(folderOpened.value(), path, ReadAll(path)).removal, Removal::kRemoved);
   Result<std::optional<FileIdentity>> gone = IdentityAt(path);
   ASSERT_TRUE(gone.ok());
   EXPECT_FALSE(gone.value().has_value());

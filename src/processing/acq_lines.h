@@ -24,10 +24,17 @@ inline int32_t SequenceNumberOf(std::string_view line) {
   return static_cast<int32_t>(ReadLeadingInteger(line.substr(0, 6)).value);
 }
 
+// Lines that begin with seven or more digits: only the first six count, so "1000001" is
+// filed as 100000, which an operator seldom means.
+struct LongNumbers {
+  size_t count = 0;
+  size_t firstLine = 0;  // 1-based; 0 when there is none
+};
+
 // Files every line of `text` under the sequence number at its start. The text is the ACQ
 // file as it is on disk (CR LF or LF), cut into lines by the newline rule of
 // platform/newlines.h.
-void FileAcqLines(std::string_view text, SeqTable& table);
+LongNumbers FileAcqLines(std::string_view text, SeqTable& table);
 
 // Where the line that starts at `offset` ends: at its LF, or at the end of the text.
 inline size_t AcqLineEnd(std::string_view text, size_t offset) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/byte_order_mark.h"
 #include "platform/file_system.h"
 #include "platform/text_output.h"
 #include "processing/acq_lines.h"
@@ -22,10 +23,23 @@ Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   // LF first.
   Result<MappedFile> acq = MappedFile::Open(config.acqFile);
   if (!acq.ok()) return acq.failure();
-  const std::string_view text = acq.value().text();
+  std::string_view text = acq.value().text();
+  // A byte-order mark is no part of the first line; UTF-16 would give no line at all.
+  const TextForm form = FormOf(text);
+  if (form == TextForm::kUtf16Le || form == TextForm::kUtf16Be) {
+    return Failure{config.acqFile, "can't be read: it is UTF-16 text; save it as ANSI or UTF-8"};
+  }
+  text.remove_prefix(MarkSize(form));
 
   SeqTable table(config.firstSeq, config.lastSeq);
-  FileAcqLines(text, table);
+  const LongNumbers longNumbers = FileAcqLines(text, table);
+  if (longNumbers.count > 0) {
+    console.WriteNote("acqsort: warning: " + config.acqFile + ": " + std::to_string(longNumbers.count) +
+                      (longNumbers.count == 1 ? " line begins" : " lines begin") +
+                      " with seven or more digits, the first at line " +
+                      std::to_string(longNumbers.firstLine) +
+                      "; only the first six digits are its sequence number");
+  }
 
   Outcome distinct = CheckOutputIsNoInput(config, config.sortedFile);
   if (!distinct.ok()) return distinct;

@@ -1,10 +1,14 @@
 #include "run/run_sort.h"
 
+#include <string>
+#include <vector>
+
 #include "config/read_acq_config.h"
 #include "platform/file_system.h"
 #include "processing/merge_inf_parts.h"
 #include "processing/remove_inf_parts.h"
 #include "processing/sort_acq_file.h"
+#include "run/operator_hints.h"
 
 namespace acqsort {
 
@@ -12,6 +16,7 @@ namespace {
 
 int ReportFailure(Console& console, const Failure& failure) {
   console.Report({"* Error:", failure.file, "  ", failure.reason});
+  if (!failure.hint.empty()) console.WriteNote(failure.hint);
   return 1;
 }
 
@@ -20,8 +25,14 @@ int ReportFailure(Console& console, const Failure& failure) {
 int RunSort(Console& console) {
   console.WriteLine(kBanner);
 
-  Result<AcqConfig> config = ReadAcqConfig(kAcqConfigPath);
-  if (!config.ok()) return ReportFailure(console, config.failure());
+  std::vector<std::string> warnings;
+  Result<AcqConfig> config = ReadAcqConfig(kAcqConfigPath, &warnings);
+  if (!config.ok()) {
+    Failure failure = config.failure();
+    if (failure.hint.empty()) failure.hint = MissingConfigurationHint();
+    return ReportFailure(console, failure);
+  }
+  for (const std::string& warning : warnings) console.WriteNote(warning);
 
   // The folder of the run's data files, opened once: the outputs are put in place and the
   // parts removed through it. It is named by the ACQ file when it can't be opened.
@@ -34,7 +45,11 @@ int RunSort(Console& console) {
   if (!sorted.ok()) return ReportFailure(console, sorted.failure());
 
   Result<MergedParts> merged = MergeInfParts(config.value(), folder.value(), console);
-  if (!merged.ok()) return ReportFailure(console, merged.failure());
+  if (!merged.ok()) {
+    Failure failure = merged.failure();
+    if (failure.hint.empty()) failure.hint = MissingPartHint(config.value(), failure);
+    return ReportFailure(console, failure);
+  }
 
   RemoveInfParts(config.value(), merged.value(), folder.value(), console);
   return 0;

@@ -14,10 +14,16 @@ class RecordingConsole : public Console {
     text_.append(line);
     text_.push_back('\n');
   }
+  void WriteNote(std::string_view line) override {
+    notes_.append(line);
+    notes_.push_back('\n');
+  }
   const std::string& text() const { return text_; }
+  const std::string& notes() const { return notes_; }
 
  private:
   std::string text_;
+  std::string notes_;
 };
 
 }  // namespace acqsort::testutil
