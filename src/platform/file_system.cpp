@@ -9,6 +9,7 @@
 
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
+#include "platform/process.h"
 
 namespace acqsort {
 
@@ -52,6 +53,7 @@ int WithFreeTemporaryName(std::string& name, Take take) {
 
 // Why a file could not be removed, in the operator's words.
 std::string KeptBecause(int error) {
+  if (error == EBUSY) return "in use by another program";
   if (error == EACCES || error == EPERM || error == EROFS) {
     return "it is write-protected (" + detail::ErrorText(error) + ")";
   }
@@ -247,6 +249,7 @@ Result<ReplacementFile> ReplacementFile::Create(const Folder& folder, const std:
     return detail::CreateNew(folder, candidate, old, handle);
   });
   if (error != 0) return detail::FailureOf(target, "can't be created", error);
+  OnInterruptRemove(folder, temporaryName);
   return ReplacementFile(folder, target, std::move(temporaryName), handle);
 }
 
@@ -267,7 +270,10 @@ ReplacementFile::~ReplacementFile() { Discard(); }
 
 void ReplacementFile::Discard() {
   if (handle_ != -1) (void)detail::CloseWritten(std::exchange(handle_, -1));
-  if (!temporaryName_.empty()) (void)detail::Remove(*folder_, temporaryName_);
+  if (!temporaryName_.empty()) {
+    (void)detail::Remove(*folder_, temporaryName_);
+    OnInterruptDoNothing();
+  }
   temporaryName_.clear();
 }
 
@@ -300,6 +306,7 @@ Outcome ReplacementFile::Commit() {
     return detail::FailureOf(target_, "can't be replaced", error);
   }
   temporaryName_.clear();
+  OnInterruptDoNothing();
   // The rename itself: only once it is on disk may anything rely on the new file (the
   // removal of the parts that it holds).
   if (int error = detail::SyncRename(*folder_, name); error != 0) {
@@ -320,6 +327,10 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
   });
   if (error == ENOENT) return {Removal::kAbsent};
   if (error != 0) return {Removal::kKept, false, KeptBecause(error)};
+  OnInterruptRenameBack(folder, aside, name);
+  struct Done {
+    ~Done() { OnInterruptDoNothing(); }
+  } done;
 
   intptr_t held = -1;
   error = detail::HoldForRemoval(folder, aside, held);

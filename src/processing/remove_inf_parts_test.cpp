@@ -130,6 +130,9 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
                                   " file has been deleted. \n* Error:" + config.inf2File +
                                   "  can't be deleted. \n* " + config.inf3File +
                                   " file has been deleted. \n");
+    EXPECT_EQ(console.notes(), "acqsort: " + config.inf2File +
+                                   " was kept: it changed since it was merged; the merged file " +
+                                   config.infFile + " holds it as it was merged\n");
     EXPECT_EQ(testutil::ReadBytes(config.inf2File), touched);
     EXPECT_FALSE(std::filesystem::exists(config.inf1File));
     EXPECT_FALSE(std::filesystem::exists(config.inf3File));

@@ -26,42 +26,31 @@ bool SameLettersIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// The name in `folder` that differs from `wanted` only in case (a file system that tells
-// case apart), or "".
-std::string OtherCaseOf(const std::string& folder, std::string_view wanted) {
-  for (const std::string& name : NamesIn(folder)) {
-    if (name != wanted && SameLettersIgnoringCase(name, wanted)) return name;
-  }
-  return std::string();
-}
-
 }  // namespace
 
 std::string MissingConfigurationHint() {
   const std::string configuration = kAcqConfigPath;
   if (Exists(configuration)) return std::string();
-  std::string hint = "acqsort: there is no " + configuration + " in the working directory " +
-                     WorkingDirectory() + "; start acqsort in the folder that holds CONFIG and ACQ";
+  const std::string hint = "acqsort: there is no " + configuration + " in the working directory " +
+                           WorkingDirectory() + "; start acqsort in the folder that holds CONFIG and ACQ";
   // Explorer hides a known extension: "ACQ.config" saved by Notepad is "ACQ.config.txt".
   if (Exists(configuration + ".txt")) {
     return hint + " (there is a " + configuration + ".txt: rename it to ACQ.config; Explorer may hide its .txt)";
   }
-  std::string folder = "CONFIG";
-  if (!Exists(folder)) {
-    const std::string other = OtherCaseOf("", "CONFIG");
-    if (other.empty()) return hint;
-    hint += " (there is a folder " + other + ": the name must be CONFIG";
-    folder = other;
-  } else {
-    hint += " (";
+  // A file system that tells case apart: "config/acq.config" is not "CONFIG\ACQ.config".
+  std::vector<std::string> folders;
+  if (Exists("CONFIG")) folders.push_back("CONFIG");
+  for (const std::string& name : NamesIn("")) {
+    if (name != "CONFIG" && SameLettersIgnoringCase(name, "CONFIG")) folders.push_back(name);
   }
-  const std::string file = OtherCaseOf(folder, "ACQ.config");
-  if (!file.empty()) {
-    hint += std::string(hint.back() == '(' ? "" : "; ") + "there is a file " + folder + "\\" + file +
-            ": the name must be ACQ.config";
+  for (const std::string& folder : folders) {
+    for (const std::string& name : NamesIn(folder)) {
+      if (SameLettersIgnoringCase(name, "ACQ.config")) {
+        return hint + " (there is a " + folder + "\\" + name + ": the names must be CONFIG\\ACQ.config, in these capitals)";
+      }
+    }
   }
-  if (hint.back() == '(') return hint.substr(0, hint.size() - 2);
-  return hint + ")";
+  return hint;
 }
 
 std::string MissingPartHint(const AcqConfig& config, const Failure& failure) {

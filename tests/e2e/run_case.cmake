@@ -1,6 +1,8 @@
 # Runs one end-to-end case: copies CASE_DIR/before to SCRATCH, runs the tool there, and
 # compares standard output (newlines normalised), the exit status and the whole working
-# directory, byte for byte, with CASE_DIR/stdout.txt, STATUS and CASE_DIR/after.
+# directory, byte for byte, with CASE_DIR/stdout.txt, STATUS and CASE_DIR/after; and, where
+# the case has CASE_DIR/stderr.txt, standard error with it (newlines normalised, the working
+# directory's full path written <WORKDIR>; an empty file where nothing may be said).
 #
 # CASE_DIR/case.cmake may set:
 #   STATUS     expected exit status of the last run (default 0)
@@ -10,6 +12,8 @@
 #   IMMUTABLE  files made immutable (chattr +i) before the run; skipped where unsupported
 #   UNCHANGED  ON when the run must change nothing: the working directory is then compared
 #              with CASE_DIR/before, and the case has no after/
+#   NATIVE_ONLY ON when the case shows what only a file system that tells case apart can
+#              hold; it is skipped under an emulator
 
 set(STATUS 0)
 set(ARGS "")
@@ -17,8 +21,13 @@ set(RUNS 1)
 set(READ_ONLY "")
 set(IMMUTABLE "")
 set(UNCHANGED OFF)
+set(NATIVE_ONLY OFF)
 if(EXISTS "${CASE_DIR}/case.cmake")
   include("${CASE_DIR}/case.cmake")
+endif()
+if(NATIVE_ONLY AND EMULATOR)
+  message("acqsort-e2e-skip: the case needs a file system that tells case apart")
+  return()
 endif()
 
 function(release_immutable)
@@ -48,6 +57,7 @@ foreach(path IN LISTS IMMUTABLE)
 endforeach()
 
 set(output "")
+set(errors "")
 foreach(run RANGE 1 ${RUNS})
   # The tool prints its banner before anything else, so a run without any output never
   # started: under Wine that happened once in CI (status 1, no output, 0.02 s). Such a start
@@ -68,6 +78,7 @@ foreach(run RANGE 1 ${RUNS})
     message("run ${run} ended with status ${status} before the tool wrote anything: starting it again")
   endforeach()
   string(APPEND output "${run_output}")
+  string(APPEND errors "${run_errors}")
 endforeach()
 release_immutable()
 
@@ -76,6 +87,17 @@ string(REPLACE "\r\n" "\n" output "${output}")
 file(READ "${CASE_DIR}/stdout.txt" expected_output)
 if(NOT output STREQUAL expected_output)
   string(APPEND failures "standard output differs.\n--- expected\n${expected_output}--- got\n${output}---\n")
+endif()
+if(EXISTS "${CASE_DIR}/stderr.txt")
+  string(REPLACE "\r\n" "\n" errors "${errors}")
+  # The working directory as the tool names it: the path itself, or under Wine its drive form.
+  string(REPLACE "/" "\\" windows_path "Z:${SCRATCH}")
+  string(REPLACE "${windows_path}" "<WORKDIR>" errors "${errors}")
+  string(REPLACE "${SCRATCH}" "<WORKDIR>" errors "${errors}")
+  file(READ "${CASE_DIR}/stderr.txt" expected_errors)
+  if(NOT errors STREQUAL expected_errors)
+    string(APPEND failures "standard error differs.\n--- expected\n${expected_errors}--- got\n${errors}---\n")
+  endif()
 endif()
 if(NOT status STREQUAL STATUS)
   string(APPEND failures "exit status ${status}, expected ${STATUS}\n")

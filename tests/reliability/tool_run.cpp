@@ -206,6 +206,7 @@ bool ToolProcess::Supervise(int& raw, bool& ended) {
     if (!concerned || ++occurrences < options_.pauseAtOccurrence) continue;
     paused = true;
     if (options_.atPause) options_.atPause();
+    if (options_.signalAtPause != 0) ::kill(pid_, options_.signalAtPause);
     if (!options_.shortTransfers) return ::ptrace(PTRACE_DETACH, pid_, nullptr, 0) == 0;
   }
 }

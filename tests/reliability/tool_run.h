@@ -49,6 +49,7 @@ struct ToolOptions {
   std::string pauseAtPath;
   int pauseAtOccurrence = 1;  // held at the n-th such call
   std::function<void()> atPause;
+  int signalAtPause = 0;  // sent to the tool after `atPause`, before it goes on
   // Under ptrace, every read and write of the tool from its first report line on moves at
   // most 3 bytes: short transfers, as a pipe, a signal or a network file system give them.
   bool shortTransfers = false;

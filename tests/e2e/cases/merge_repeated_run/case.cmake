@@ -1,0 +1,1 @@
+set(STATUS 1)

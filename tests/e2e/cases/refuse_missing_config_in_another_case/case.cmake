@@ -1,0 +1,3 @@
+set(STATUS 1)
+set(UNCHANGED ON)
+set(NATIVE_ONLY ON)

@@ -1,0 +1,2 @@
+set(STATUS 1)
+set(UNCHANGED ON)
