@@ -15,8 +15,7 @@ namespace acqsort {
 inline constexpr int32_t kLargestSequenceNumber = 999999;
 
 // The per-line helpers are inline: the sort calls them for every line, a million times in
-// a large run, and the calls alone would cost a fifth of its filing pass (README,
-// Performance).
+// a large run, and the calls alone would cost a fifth of its filing pass (docs/performance.md).
 
 // The sequence number at the start of `line`, read from its first six characters only:
 // white space, a sign, then digits. A line that does not begin so gives 0.

@@ -14,8 +14,7 @@ inline void PrefetchForReading(const char* address) {
 #if defined(__GNUC__) || defined(__clang__)
   // The second address may lie past the end of the text: computed as an integer, since a
   // prefetch never faults but pointer arithmetic past an object is not allowed. Locality 1
-  // (not 0, the non-temporal hint) lets more lines be on their way at once (README,
-  // Performance).
+  // (not 0, the non-temporal hint) lets more lines be on their way at once (docs/performance.md).
   __builtin_prefetch(address, 0, 1);
   __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(address) + 64), 0, 1);
 #else
