@@ -46,6 +46,19 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
   return 0;
 }
 
+// `line` and its end, every newline as CR LF, as a text-mode stream writes them: the banner
+// holds a newline of its own.
+std::string WithCrLf(std::string_view line) {
+  std::string text;
+  text.reserve(line.size() + 8);
+  for (char c : line) {
+    if (c == '\n') text += '\r';
+    text += c;
+  }
+  text.append("\r\n");
+  return text;
+}
+
 }  // namespace
 
 StandardOutput::StandardOutput() = default;
@@ -57,8 +70,7 @@ void StandardOutput::WriteLine(std::string_view line) {
     absent_ = true;  // started without a standard output (a detached process): nobody to tell
     return;
   }
-  std::string text(line);
-  text.append("\r\n");
+  const std::string text = WithCrLf(line);
   const DWORD error = WriteAll(handle, text);
   if (error != 0) {
     lostReason_ = std::string("can't be written: ") + WindowsErrorWords(ErrnoFromSystemError(error));
@@ -68,9 +80,7 @@ void StandardOutput::WriteLine(std::string_view line) {
 void WriteToStandardError(std::string_view line) {
   HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-  std::string text(line);
-  text.append("\r\n");
-  (void)WriteAll(handle, text);
+  (void)WriteAll(handle, WithCrLf(line));
 }
 
 }  // namespace acqsort

@@ -1,8 +1,9 @@
 # Runs one end-to-end case: copies CASE_DIR/before to SCRATCH, runs the tool there, and
-# compares standard output (newlines normalised), the exit status and the whole working
-# directory, byte for byte, with CASE_DIR/stdout.txt, STATUS and CASE_DIR/after; and, where
-# the case has CASE_DIR/stderr.txt, standard error with it (newlines normalised, the working
-# directory's full path written <WORKDIR>; an empty file where nothing may be said).
+# compares standard output, the exit status and the whole working directory, byte for
+# byte, with CASE_DIR/stdout.txt, STATUS and CASE_DIR/after; and, where the case has
+# CASE_DIR/stderr.txt, standard error with it (the working directory's full path written
+# <WORKDIR>; an empty file where nothing may be said). The expected report is written with
+# LF newlines; the Windows build (run under an emulator) must write every one as CR LF.
 #
 # CASE_DIR/case.cmake may set:
 #   STATUS     expected exit status of the last run (default 0)
@@ -38,6 +39,19 @@ function(release_immutable)
   endforeach()
 endfunction()
 
+# Bytes as text of the form " 61 0d 0a", which CMake compares exactly: file(READ) without HEX
+# would drop the CR of every CR LF.
+function(bytes_of_file path variable)
+  file(READ "${path}" hex HEX)
+  string(REGEX REPLACE "(..)" " \\1" hex "${hex}")
+  set(${variable} "${hex}" PARENT_SCOPE)
+endfunction()
+function(bytes_of_text text variable)
+  string(HEX "${text}" hex)
+  string(REGEX REPLACE "(..)" " \\1" hex "${hex}")
+  set(${variable} "${hex}" PARENT_SCOPE)
+endfunction()
+
 release_immutable()
 file(REMOVE_RECURSE "${SCRATCH}")
 file(MAKE_DIRECTORY "${SCRATCH}")
@@ -58,17 +72,25 @@ endforeach()
 
 set(output "")
 set(errors "")
+set(output_bytes "")
+set(error_bytes "")
 foreach(run RANGE 1 ${RUNS})
   # The tool prints its banner before anything else, so a run without any output never
   # started: under Wine that happened once in CI (status 1, no output, 0.02 s). Such a start
   # is tried again, at most twice, and said so; the tool never runs twice.
   foreach(attempt RANGE 1 3)
+    # Through files: execute_process would drop the CR of every CR LF in a variable.
     execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGS}
       WORKING_DIRECTORY "${SCRATCH}"
-      OUTPUT_VARIABLE run_output
-      ERROR_VARIABLE run_errors
+      OUTPUT_FILE "${SCRATCH}.stdout"
+      ERROR_FILE "${SCRATCH}.stderr"
       RESULT_VARIABLE status
       TIMEOUT 120)
+    file(READ "${SCRATCH}.stdout" run_output)
+    file(READ "${SCRATCH}.stderr" run_errors)
+    bytes_of_file("${SCRATCH}.stdout" run_output_bytes)
+    bytes_of_file("${SCRATCH}.stderr" run_error_bytes)
+    file(REMOVE "${SCRATCH}.stdout" "${SCRATCH}.stderr")
     if(run_errors)
       message("standard error of run ${run}:\n${run_errors}")
     endif()
@@ -79,24 +101,40 @@ foreach(run RANGE 1 ${RUNS})
   endforeach()
   string(APPEND output "${run_output}")
   string(APPEND errors "${run_errors}")
+  string(APPEND output_bytes "${run_output_bytes}")
+  string(APPEND error_bytes "${run_error_bytes}")
 endforeach()
 release_immutable()
 
 set(failures "")
-string(REPLACE "\r\n" "\n" output "${output}")
-file(READ "${CASE_DIR}/stdout.txt" expected_output)
-if(NOT output STREQUAL expected_output)
-  string(APPEND failures "standard output differs.\n--- expected\n${expected_output}--- got\n${output}---\n")
+# The report's bytes as the platform writes them: CR LF on Windows.
+function(expected_bytes path variable)
+  bytes_of_file("${path}" bytes)
+  if(EMULATOR)
+    string(REPLACE " 0a" " 0d 0a" bytes "${bytes}")
+  endif()
+  set(${variable} "${bytes}" PARENT_SCOPE)
+endfunction()
+expected_bytes("${CASE_DIR}/stdout.txt" expected_output_bytes)
+if(NOT output_bytes STREQUAL expected_output_bytes)
+  file(READ "${CASE_DIR}/stdout.txt" expected_output)
+  string(APPEND failures "standard output differs (newlines included).\n--- expected\n${expected_output}"
+                         "--- got\n${output}---\nexpected bytes:${expected_output_bytes}\n"
+                         "got bytes:     ${output_bytes}\n")
 endif()
 if(EXISTS "${CASE_DIR}/stderr.txt")
-  string(REPLACE "\r\n" "\n" errors "${errors}")
   # The working directory as the tool names it: the path itself, or under Wine its drive form.
   string(REPLACE "/" "\\" windows_path "Z:${SCRATCH}")
-  string(REPLACE "${windows_path}" "<WORKDIR>" errors "${errors}")
-  string(REPLACE "${SCRATCH}" "<WORKDIR>" errors "${errors}")
-  file(READ "${CASE_DIR}/stderr.txt" expected_errors)
-  if(NOT errors STREQUAL expected_errors)
-    string(APPEND failures "standard error differs.\n--- expected\n${expected_errors}--- got\n${errors}---\n")
+  bytes_of_text("<WORKDIR>" workdir_bytes)
+  foreach(path IN ITEMS "${windows_path}" "${SCRATCH}")
+    bytes_of_text("${path}" path_bytes)
+    string(REPLACE "${path_bytes}" "${workdir_bytes}" error_bytes "${error_bytes}")
+  endforeach()
+  expected_bytes("${CASE_DIR}/stderr.txt" expected_error_bytes)
+  if(NOT error_bytes STREQUAL expected_error_bytes)
+    file(READ "${CASE_DIR}/stderr.txt" expected_errors)
+    string(APPEND failures "standard error differs (newlines included).\n--- expected\n${expected_errors}"
+                           "--- got\n${errors}---\n")
   endif()
 endif()
 if(NOT status STREQUAL STATUS)
