@@ -72,6 +72,7 @@ void CloseFolder(intptr_t handle);
 // What a name of a folder holds, as far as replacing it goes. A symbolic link is looked at
 // itself, not followed.
 struct Existing {
+  std::string name;  // the name looked at
   bool found = false;
   bool folder = false;
   bool regular = false;
@@ -79,6 +80,7 @@ struct Existing {
   uint32_t mode = 0;   // POSIX permission bits
   uint32_t owner = 0;  // POSIX user and group ids
   uint32_t group = 0;
+  uint32_t attributes = 0;  // Windows file attributes
 };
 // Not found is no failure (found stays false); any other failure to look is.
 int LookUp(const Folder& folder, const std::string& name, Existing& existing);
@@ -116,8 +118,9 @@ int Remove(const Folder& folder, const std::string& name);
 // writing, where the platform can tell.
 int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle);
 
-// Removes `name`, held by HoldForRemoval(); the name is gone once ReleaseHeld() returns.
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t handle);
+// Removes `name`, held by HoldForRemoval(); the name is gone once ReleaseHeld() returns. The
+// platform may give the file a new handle for it (-1 when it has none left).
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t& handle);
 
 void ReleaseHeld(intptr_t handle);
 

@@ -181,6 +181,7 @@ void CloseFolder(intptr_t handle) { ::close(Fd(handle)); }
 int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   struct stat info;
   existing = Existing{};
+  existing.name = name;
   if (Retrying([&] { return ::fstatat(Fd(folder.handle()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) != 0) {
     return errno == ENOENT ? 0 : errno;
   }
@@ -293,9 +294,11 @@ int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& hand
   return 0;
 }
 
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t&) { return Remove(folder, name); }
 
-void ReleaseHeld(intptr_t handle) { ::close(Fd(handle)); }
+void ReleaseHeld(intptr_t handle) {
+  if (handle != -1) ::close(Fd(handle));
+}
 
 }  // namespace detail
 

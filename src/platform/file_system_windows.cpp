@@ -4,6 +4,7 @@
 // the report reads as on other platforms.
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <atomic>
 #include <cerrno>
@@ -31,9 +32,7 @@ std::wstring NativePath(const std::string& path) {
   DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
   if (length == 0 || length >= size) return wide;
   full.resize(length);
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // a device: no long form
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+  return LongPathOf(full);
 }
 
 // Whether a component of `native` is longer than the 255 UTF-16 units that Windows' file
@@ -128,6 +127,31 @@ constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 std::wstring InFolder(const Folder& folder, const std::string& name) {
   return NativePath(folder.path().empty() ? name : folder.path() + "\\" + name);
 }
+
+// Whether another program holds the file at `native` open, with any sharing: a file open in
+// a viewer fails a replace with access denied, as a write-protected one does, and an open
+// that shares nothing tells the two apart.
+bool IsOpenElsewhere(const std::wstring& native) {
+  const DWORD attributes = GetFileAttributesW(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
+  HANDLE probe = CreateFileW(native.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// FileDispositionInfoEx and its flags (Windows 10 1607 and later, the class numbered 21 in
+// FILE_INFO_BY_HANDLE_CLASS). The headers declare them only for builds that need that
+// version; this executable runs on Windows 7 too and finds out at run time.
+const auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionEx {
+  DWORD flags;
+};
+constexpr DWORD kDispositionDelete = 0x1;
+constexpr DWORD kDispositionPosixSemantics = 0x2;
 
 // 0 when `call` succeeded, else the system's error code.
 DWORD ErrorUnless(BOOL succeeded) { return succeeded ? DWORD{0} : GetLastError(); }
@@ -247,6 +271,7 @@ void CloseFolder(intptr_t) {}
 
 int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   existing = Existing{};
+  existing.name = name;
   const std::wstring native = InFolder(folder, name);
   const DWORD attributes = GetFileAttributesW(native.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -254,6 +279,7 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
     return IsNotFound(error) && !HasOverlongComponent(native) ? 0 : ErrnoFor(error, native);
   }
   existing.found = true;
+  existing.attributes = attributes;
   existing.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   existing.regular = !existing.folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
   // The read-only attribute: MoveFileExW would refuse such a file only at the very end.
@@ -261,11 +287,32 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   return 0;
 }
 
-int CreateNew(const Folder& folder, const std::string& name, const Existing&, intptr_t& handle) {
+int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
+              intptr_t& handle) {
   const std::wstring native = InFolder(folder, name);
-  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created == INVALID_HANDLE_VALUE) return ErrnoFor(GetLastError(), native);
+  // What Windows keeps about the file it replaces, as the POSIX build keeps the mode: its
+  // hidden, system and not-indexed attributes, and its own access rights, from the creation
+  // on. The rights are those of its security descriptor's DACL; where they can't be read,
+  // the file gets what the folder gives every new file.
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (replaced.found && replaced.regular) {
+    const DWORD kept = replaced.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE);
+    if (kept != 0) attributes = kept;
+    const std::wstring old = InFolder(folder, replaced.name);
+    if (GetNamedSecurityInfoW(old.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+      security.lpSecurityDescriptor = descriptor;
+    }
+  }
+  // DELETE: an interrupt marks the file for deletion through this handle.
+  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, &security,
+                               CREATE_NEW, attributes, nullptr);
+  const DWORD error = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+  if (descriptor != nullptr) LocalFree(descriptor);
+  if (created == INVALID_HANDLE_VALUE) return ErrnoFor(error, native);
   handle = Handle(created);
   return 0;
 }
@@ -298,6 +345,7 @@ int Rename(const Folder& folder, const std::string& from, const std::string& to,
   const DWORD error = RetryWhileBusy([&] {
     return ErrorUnless(MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), flags));
   });
+  if (error == ERROR_ACCESS_DENIED && replace && IsOpenElsewhere(nativeTo)) return EBUSY;
   return error == 0 ? 0 : ErrnoFor(error, nativeTo);
 }
 
@@ -338,18 +386,38 @@ int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& hand
   return 0;
 }
 
-int RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
-  // The name goes when the last handle to the file closes: ReleaseHeld().
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t& handle) {
+  // The POSIX semantics take the name away at once, even while a reader that shares deletion
+  // (a previewer, a tail viewer) still has the file open: the logger can create the part
+  // anew meanwhile. Windows 10 1607 and later accept them on NTFS; older systems, other file
+  // systems and Wine refuse them.
+  DispositionEx posix{kDispositionDelete | kDispositionPosixSemantics};
+  if (SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return 0;
+  // The classic deletion happens only when the last handle closes, and until then the file
+  // lingers "delete pending": remove it only while no other program has it open. An open
+  // that shares nothing succeeds only then; the file's name is this tool's own meanwhile.
+  CloseHandle(Win(std::exchange(handle, -1)));
+  const std::wstring native = InFolder(folder, name);
+  HANDLE alone = INVALID_HANDLE_VALUE;
+  DWORD error = RetryWhileBusy([&] {
+    alone = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    return alone == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+  });
+  if (error != 0) return ErrnoFor(error, native);
+  handle = Handle(alone);
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
-  const DWORD error = RetryWhileBusy([&] {
-    return ErrorUnless(SetFileInformationByHandle(Win(handle), FileDispositionInfo, &disposition,
+  error = RetryWhileBusy([&] {
+    return ErrorUnless(SetFileInformationByHandle(alone, FileDispositionInfo, &disposition,
                                                   sizeof disposition));
   });
   return error == 0 ? 0 : ErrnoFor(error);
 }
 
-void ReleaseHeld(intptr_t handle) { CloseHandle(Win(handle)); }
+void ReleaseHeld(intptr_t handle) {
+  if (handle != -1) CloseHandle(Win(handle));
+}
 
 }  // namespace detail
 

@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_output.h"
+#include "platform/windows_error.h"
 #include "platform/windows_text.h"
 #include "testing/scratch.h"
 
@@ -152,6 +153,95 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
     EXPECT_TRUE(RemoveDirectoryW((L"\\\\?\\" + WideFromNarrow(folder)).c_str())) << folder;
     folder.resize(folder.rfind('\\'));
   }
+}
+
+// A file open in a viewer, even one that shares everything, fails a replace with access
+// denied, as a write-protected file does: the report says which it is.
+TEST(WindowsFileSystemTest, AnOutputOpenInAViewerIsReportedAsInUse) {
+  testutil::ScratchDir dir;
+  const std::string target = dir.Path("merged.txt");
+  testutil::WriteBytes(target, "old\r\n");
+  OtherProgram viewer(target, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(viewer.ok());
+  const Folder folder = dir.OpenFolder();
+  Result<TextOutput> output = TextOutput::Create(folder, target);
+  ASSERT_TRUE(output.ok()) << output.failure().reason;
+  ASSERT_TRUE(output.value().WriteOnDisk("new\r\n").ok());
+  Outcome committed = output.value().Commit();
+  ASSERT_FALSE(committed.ok()) << "replaced under the viewer";
+  EXPECT_EQ(committed.failure().reason, "can't be replaced: in use by another program");
+  viewer.Close();
+  EXPECT_EQ(testutil::ReadBytes(target), "old\r\n");
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
+}
+
+// A code without an errno equivalent reads as the system's own words and its number, never
+// as "Permission denied".
+TEST(WindowsFileSystemTest, AnErrorOutsideTheTableIsGivenInTheSystemsWords) {
+  for (DWORD code : {DWORD{ERROR_GEN_FAILURE}, DWORD{ERROR_DEV_NOT_EXIST}, DWORD{ERROR_CANT_RESOLVE_FILENAME}}) {
+    const std::string words = WindowsErrorWords(ErrnoFromSystemError(code));
+    SCOPED_TRACE(words);
+    EXPECT_NE(words.find("(Windows error " + std::to_string(code) + ")"), std::string::npos);
+    EXPECT_EQ(words.find("Permission denied"), std::string::npos);
+    EXPECT_GT(words.size(), std::string("(Windows error 31)").size()) << "the system's text is missing";
+  }
+  EXPECT_EQ(WindowsErrorWords(ErrnoFromSystemError(ERROR_ACCESS_DENIED)), "Permission denied");
+  EXPECT_EQ(WindowsErrorWords(ErrnoFromSystemError(ERROR_SHARING_VIOLATION)), "in use by another program");
+}
+
+// A part that a previewer holds, sharing its deletion, must not be left "delete pending":
+// where the system refuses the POSIX deletion (Wine, FAT, older Windows), it stays, and the
+// report says so.
+TEST(WindowsFileSystemTest, APartThatAReaderHoldsIsNeverLeftPendingDeletion) {
+  testutil::ScratchDir dir;
+  const std::string path = dir.Path("part.txt");
+  testutil::WriteBytes(path, "records\r\n");
+  const FileIdentity merged = ReadAll(path);
+  OtherProgram previewer(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_TRUE(previewer.ok());
+  const RemovalResult result = RemoveFileIfUnchanged(dir.OpenFolder(), path, merged);
+  previewer.Close();
+  Result<std::optional<FileIdentity>> left = IdentityAt(path);
+  ASSERT_TRUE(left.ok());
+  if (result.removal == Removal::kRemoved) {
+    EXPECT_FALSE(left.value().has_value()) << "reported deleted, but it is still there";
+  } else {
+    EXPECT_EQ(result.removal, Removal::kKept);
+    EXPECT_EQ(result.why, "in use by another program");
+    EXPECT_EQ(testutil::ReadBytes(path), "records\r\n") << "kept, and under its own name";
+  }
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
+}
+
+TEST(WindowsFileSystemTest, AReplacedOutputKeepsItsHiddenAndSystemAttributes) {
+  testutil::ScratchDir dir;
+  const std::string target = dir.Path("sorted.txt");
+  testutil::WriteBytes(target, "old\r\n");
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesW(WideFromNarrow(target).c_str(), kept));
+  const Folder folder = dir.OpenFolder();
+  Result<TextOutput> output = TextOutput::Create(folder, target);
+  ASSERT_TRUE(output.ok()) << output.failure().reason;
+  ASSERT_TRUE(output.value().WriteOnDisk("new\r\n").ok());
+  ASSERT_TRUE(output.value().Commit().ok());
+  EXPECT_EQ(testutil::ReadBytes(target), "new\r\n");
+  EXPECT_EQ(GetFileAttributesW(WideFromNarrow(target).c_str()) & kept, kept);
+  SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(LongPathOfTest, GivesEveryFullPathItsLongFormOnce) {
+  struct Case {
+    const wchar_t* full;
+    const wchar_t* longForm;
+  };
+  const Case cases[] = {
+      {L"C:\\run\\ACQ\\data.txt", L"\\\\?\\C:\\run\\ACQ\\data.txt"},
+      {L"\\\\server\\share\\ACQ\\data.txt", L"\\\\?\\UNC\\server\\share\\ACQ\\data.txt"},
+      {L"\\\\?\\C:\\run\\ACQ\\data.txt", L"\\\\?\\C:\\run\\ACQ\\data.txt"},
+      {L"\\\\?\\UNC\\server\\share\\data.txt", L"\\\\?\\UNC\\server\\share\\data.txt"},
+      {L"\\\\.\\COM1", L"\\\\.\\COM1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LongPathOf(c.full), c.longForm);
 }
 
 }  // namespace

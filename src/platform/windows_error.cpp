@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace acqsort {
 
@@ -41,13 +42,29 @@ int ErrnoFromSystemError(unsigned long error) {
     case ERROR_BROKEN_PIPE:
       return EPIPE;
     default:
-      return EIO;
+      return -static_cast<int>(error);
   }
 }
 
 std::string WindowsErrorWords(int error) {
   if (error == EBUSY) return "in use by another program";
-  return std::strerror(error);
+  if (error >= 0) return std::strerror(error);
+  const DWORD code = static_cast<DWORD>(-error);
+  const std::string number = "Windows error " + std::to_string(code);
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+          FORMAT_MESSAGE_MAX_WIDTH_MASK,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string words;
+  if (length > 0 && text != nullptr) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    words.resize(static_cast<size_t>(size > 0 ? size : 0));
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), words.data(), size, nullptr, nullptr);
+  }
+  if (text != nullptr) LocalFree(text);
+  while (!words.empty() && (words.back() == ' ' || words.back() == '\r' || words.back() == '\n')) words.pop_back();
+  return words.empty() ? number : words + " (" + number + ")";
 }
 
 }  // namespace acqsort

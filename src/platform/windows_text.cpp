@@ -16,4 +16,11 @@ std::wstring WideFromNarrow(std::string_view text) {
   return wide;
 }
 
+std::wstring LongPathOf(const std::wstring& full) {
+  // The long forms first: "\\?\UNC\..." also begins with "\\".
+  if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) return full;
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 }  // namespace acqsort

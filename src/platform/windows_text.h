@@ -12,4 +12,10 @@ namespace acqsort {
 // page, one byte a character.
 std::wstring WideFromNarrow(std::string_view text);
 
+// The long form of a full path (as GetFullPathNameW gives it), which Windows takes past
+// MAX_PATH: \\?\C:\... for a drive, \\?\UNC\server\share\... for a share. A path in a
+// long form already (\\?\C:\... or \\?\UNC\..., as a working directory can be) and a device
+// path (\\.\...) stay as they are.
+std::wstring LongPathOf(const std::wstring& full);
+
 }  // namespace acqsort
