@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/find_newline.h"
+
 namespace acqsort {
 
 size_t CompactCrLf(char* data, size_t size) {
@@ -27,9 +29,9 @@ size_t CompactCrLf(char* data, size_t size) {
 
 size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore) {
   while (from < raw.size()) {
-    const void* found = std::memchr(raw.data() + from, '\n', raw.size() - from);
-    if (found == nullptr) return std::string_view::npos;
-    const size_t lf = static_cast<size_t>(static_cast<const char*>(found) - raw.data());
+    const char* found = FindNewline(raw.data() + from, raw.data() + raw.size());
+    if (found == raw.data() + raw.size()) return std::string_view::npos;
+    const size_t lf = static_cast<size_t>(found - raw.data());
     const bool paired = lf == 0 ? crBefore : raw[lf - 1] == '\r';
     if (!paired) return lf;
     from = lf + 1;

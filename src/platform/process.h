@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/file_system.h"
@@ -10,14 +11,16 @@ namespace acqsort {
 // no error line, from doing so: a reader of the report that quit early (SIGPIPE), a file
 // size limit (SIGXFSZ), and the note that another program opened a part while its removal
 // held it (SIGIO). The system call that met the cause then fails, and the run reports it.
-// An interrupt (Ctrl-C, SIGTERM, a closed terminal's SIGHUP) still ends the run, but only
-// after it has undone the step registered below; the process then ends as by the signal.
+// An interrupt (Ctrl-C, SIGTERM, a closed terminal's SIGHUP; on Windows Ctrl+C, Ctrl+Break
+// and a closed console window) still ends the run, but only after it has undone the step
+// registered below; the process then ends as the interrupt would have ended it.
 void KeepSignalsFromEndingTheRun();
 
 // The one step that an interrupt must undo, registered while it is under way: a temporary
 // file being written (removed), or a part set aside for its removal (renamed back, unless a
 // new file has taken its name). A new registration replaces the last.
-void OnInterruptRemove(const Folder& folder, const std::string& name);
+// `handle` is the temporary file's own, open for writing.
+void OnInterruptRemove(const Folder& folder, const std::string& name, intptr_t handle);
 void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name);
 void OnInterruptDoNothing();
 

@@ -1,16 +1,71 @@
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
 #include "platform/process.h"
+#include "platform/windows_text.h"
 
 namespace acqsort {
 
-// Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met
-// it. Ctrl+C, Ctrl+Break and a closed console reach a process as console control events,
-// which this build does not handle yet: the registrations below are kept for nothing.
-void KeepSignalsFromEndingTheRun() {}
+namespace {
 
-void OnInterruptRemove(const Folder&, const std::string&) {}
+// What the console control handler undoes. It runs on a thread of its own, which Windows
+// starts for the event; the kind is set last and cleared first, so that it never reads
+// names half written.
+enum Undo : int { kNothing, kRemove, kRenameBack };
+std::atomic<int> undo{kNothing};
+HANDLE undoHandle = INVALID_HANDLE_VALUE;
+std::wstring undoName;
+std::wstring undoBack;
 
-void OnInterruptRenameBack(const Folder&, const std::string&, const std::string&) {}
+std::wstring InFolder(const Folder& folder, const std::string& name) {
+  return WideFromNarrow(folder.path().empty() ? name : folder.path() + "\\" + name);
+}
 
-void OnInterruptDoNothing() {}
+BOOL WINAPI OnControl(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      break;
+    default:
+      return FALSE;
+  }
+  const int step = undo.exchange(kNothing);
+  if (step == kRemove) {
+    // Marked through the tool's own handle (opened with DELETE), the temporary file goes
+    // when the process ends and its handles close.
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(undoHandle, FileDispositionInfo, &disposition, sizeof disposition);
+  } else if (step == kRenameBack) {
+    MoveFileExW(undoName.c_str(), undoBack.c_str(), MOVEFILE_WRITE_THROUGH);
+  }
+  // Not handled: Windows ends the process as for the event (STATUS_CONTROL_C_EXIT).
+  return FALSE;
+}
+
+}  // namespace
+
+// Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met it.
+void KeepSignalsFromEndingTheRun() { SetConsoleCtrlHandler(OnControl, TRUE); }
+
+void OnInterruptRemove(const Folder&, const std::string&, intptr_t handle) {
+  undo = kNothing;
+  undoHandle = reinterpret_cast<HANDLE>(handle);
+  undo = kRemove;
+}
+
+void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name) {
+  undo = kNothing;
+  undoName = InFolder(folder, aside);
+  undoBack = InFolder(folder, name);
+  undo = kRenameBack;
+}
+
+void OnInterruptDoNothing() { undo = kNothing; }
 
 }  // namespace acqsort

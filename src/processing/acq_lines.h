@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/find_newline.h"
 #include "common/leading_integer.h"
 #include "platform/newlines.h"
 #include "processing/seq_table.h"
@@ -37,9 +38,7 @@ LongNumbers FileAcqLines(std::string_view text, SeqTable& table);
 
 // Where the line that starts at `offset` ends: at its LF, or at the end of the text.
 inline size_t AcqLineEnd(std::string_view text, size_t offset) {
-  const void* lf = std::memchr(text.data() + offset, '\n', text.size() - offset);
-  return lf == nullptr ? text.size()
-                       : static_cast<size_t>(static_cast<const char*>(lf) - text.data());
+  return static_cast<size_t>(FindNewline(text.data() + offset, text.data() + text.size()) - text.data());
 }
 
 // The line that starts at `offset`, without its newline.
