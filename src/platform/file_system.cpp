@@ -249,7 +249,7 @@ Result<ReplacementFile> ReplacementFile::Create(const Folder& folder, const std:
     return detail::CreateNew(folder, candidate, old, handle);
   });
   if (error != 0) return detail::FailureOf(target, "can't be created", error);
-  OnInterruptRemove(folder, temporaryName, handle);
+  OnInterruptRemove(folder, temporaryName);
   return ReplacementFile(folder, target, std::move(temporaryName), handle);
 }
 

@@ -307,9 +307,10 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
       security.lpSecurityDescriptor = descriptor;
     }
   }
-  // DELETE: an interrupt marks the file for deletion through this handle.
-  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, &security,
-                               CREATE_NEW, attributes, nullptr);
+  // Sharing deletion: an interrupt can remove the file by its name while this handle is open
+  // (platform/process.h).
+  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               &security, CREATE_NEW, attributes, nullptr);
   const DWORD error = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (descriptor != nullptr) LocalFree(descriptor);
   if (created == INVALID_HANDLE_VALUE) return ErrnoFor(error, native);

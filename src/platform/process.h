@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "platform/file_system.h"
@@ -19,8 +18,7 @@ void KeepSignalsFromEndingTheRun();
 // The one step that an interrupt must undo, registered while it is under way: a temporary
 // file being written (removed), or a part set aside for its removal (renamed back, unless a
 // new file has taken its name). A new registration replaces the last.
-// `handle` is the temporary file's own, open for writing.
-void OnInterruptRemove(const Folder& folder, const std::string& name, intptr_t handle);
+void OnInterruptRemove(const Folder& folder, const std::string& name);
 void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name);
 void OnInterruptDoNothing();
 

@@ -54,7 +54,7 @@ void KeepSignalsFromEndingTheRun() {
   }
 }
 
-void OnInterruptRemove(const Folder& folder, const std::string& name, intptr_t) {
+void OnInterruptRemove(const Folder& folder, const std::string& name) {
   undo = kNothing;
   undoFolder = static_cast<int>(folder.handle());
   if (Copy(name, undoName)) undo = kRemove;

@@ -15,7 +15,6 @@ namespace {
 // names half written.
 enum Undo : int { kNothing, kRemove, kRenameBack };
 std::atomic<int> undo{kNothing};
-HANDLE undoHandle = INVALID_HANDLE_VALUE;
 std::wstring undoName;
 std::wstring undoBack;
 
@@ -36,11 +35,9 @@ BOOL WINAPI OnControl(DWORD event) {
   }
   const int step = undo.exchange(kNothing);
   if (step == kRemove) {
-    // Marked through the tool's own handle (opened with DELETE), the temporary file goes
-    // when the process ends and its handles close.
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    SetFileInformationByHandle(undoHandle, FileDispositionInfo, &disposition, sizeof disposition);
+    // The tool's own handle shares deletion: the file goes when the process ends and that
+    // handle closes.
+    DeleteFileW(undoName.c_str());
   } else if (step == kRenameBack) {
     MoveFileExW(undoName.c_str(), undoBack.c_str(), MOVEFILE_WRITE_THROUGH);
   }
@@ -53,9 +50,9 @@ BOOL WINAPI OnControl(DWORD event) {
 // Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met it.
 void KeepSignalsFromEndingTheRun() { SetConsoleCtrlHandler(OnControl, TRUE); }
 
-void OnInterruptRemove(const Folder&, const std::string&, intptr_t handle) {
+void OnInterruptRemove(const Folder& folder, const std::string& name) {
   undo = kNothing;
-  undoHandle = reinterpret_cast<HANDLE>(handle);
+  undoName = InFolder(folder, name);
   undo = kRemove;
 }
 
