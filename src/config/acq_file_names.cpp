@@ -1,11 +1,11 @@
 #include "config/acq_file_names.h"
 
-#include <cctype>
 #include <cstdio>
 #include <utility>
 #include <vector>
 #include <string_view>
 
+#include "common/same_letters.h"
 #include "common/utf8.h"
 
 namespace acqsort {
@@ -49,26 +49,16 @@ std::vector<std::string_view> Components(std::string_view path) {
   return components;
 }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // The device that Windows opens in place of a file with this name component, or an empty
 // text. Windows looks only at what comes before the first dot, without trailing blanks.
 std::string ReservedDeviceName(std::string_view component) {
   std::string_view stem = component.substr(0, component.find('.'));
   while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (SameLetters(stem, device)) return std::string(stem);
+    if (SameLettersIgnoringCase(stem, device)) return std::string(stem);
   }
   // COM0 to COM9 and LPT0 to LPT9, and with a superscript 1, 2 or 3 (in Windows-1252 or UTF-8).
-  if (stem.size() < 4 || !(SameLetters(stem.substr(0, 3), "COM") || SameLetters(stem.substr(0, 3), "LPT"))) {
+  if (stem.size() < 4 || !(SameLettersIgnoringCase(stem.substr(0, 3), "COM") || SameLettersIgnoringCase(stem.substr(0, 3), "LPT"))) {
     return std::string();
   }
   std::string_view number = stem.substr(3);

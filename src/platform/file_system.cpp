@@ -357,7 +357,7 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
   // which must not be replaced; the file then stays under the name it was given aside.
   if (detail::Rename(folder, aside, name, /*replace=*/false) != 0) {
     kept.why += "; a new file has taken its name meanwhile, so it is kept as " +
-                (folder.path().empty() ? aside : folder.path() + "\\" + aside);
+                folder.PathOf(aside);
   }
   return kept;
 }

@@ -139,6 +139,10 @@ class Folder {
   ~Folder();
 
   const std::string& path() const { return path_; }
+  // The file `name` of this folder, as printed ("ACQ\dataINF1.txt").
+  std::string PathOf(const std::string& name) const {
+    return path_.empty() ? name : path_ + "\\" + name;
+  }
   // The platform's handle of the folder, for the platform layer alone.
   intptr_t handle() const { return handle_; }
 

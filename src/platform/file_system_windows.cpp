@@ -125,7 +125,7 @@ constexpr DWORD kLargestTransfer = DWORD{1} << 30;
 
 // The path of `name` in `folder`, as Windows takes it.
 std::wstring InFolder(const Folder& folder, const std::string& name) {
-  return NativePath(folder.path().empty() ? name : folder.path() + "\\" + name);
+  return NativePath(folder.PathOf(name));
 }
 
 // Whether another program holds the file at `native` open, with any sharing: a file open in

@@ -19,7 +19,7 @@ std::wstring undoName;
 std::wstring undoBack;
 
 std::wstring InFolder(const Folder& folder, const std::string& name) {
-  return WideFromNarrow(folder.path().empty() ? name : folder.path() + "\\" + name);
+  return WideFromNarrow(folder.PathOf(name));
 }
 
 BOOL WINAPI OnControl(DWORD event) {

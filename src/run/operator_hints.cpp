@@ -1,10 +1,10 @@
 #include "run/operator_hints.h"
 
-#include <cctype>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "common/same_letters.h"
 #include "platform/file_system.h"
 
 namespace acqsort {
@@ -14,16 +14,6 @@ namespace {
 bool Exists(const std::string& path) {
   Result<std::optional<FileIdentity>> identity = IdentityAt(path);
   return identity.ok() && identity.value().has_value();
-}
-
-bool SameLettersIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ std::string CallName(const std::string& line) {
   return line.substr(start, open - start);
 }
 
-bool Succeeded(const std::string& line) { return Has(line, ") = 0") || Has(line, ">) = 0"); }
+bool Succeeded(const std::string& line) { return Has(line, ") = 0"); }
 
 // The first quoted argument of a call: the old name of a rename.
 std::string FirstQuoted(const std::string& line) {
