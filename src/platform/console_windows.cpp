@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/newlines.h"
 #include "platform/windows_error.h"
 #include "platform/windows_text.h"
 
@@ -50,12 +51,8 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
 // holds a newline of its own.
 std::string WithCrLf(std::string_view line) {
   std::string text;
-  text.reserve(line.size() + 8);
-  for (char c : line) {
-    if (c == '\n') text += '\r';
-    text += c;
-  }
-  text.append("\r\n");
+  AppendWithCrLf(line, text);
+  text.append(kNewlineOnDisk);
   return text;
 }
 

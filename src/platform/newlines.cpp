@@ -39,4 +39,17 @@ size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore) {
   return std::string_view::npos;
 }
 
+void AppendWithCrLf(std::string_view text, std::string& out) {
+  while (!text.empty()) {
+    size_t lf = text.find('\n');
+    if (lf == std::string_view::npos) {
+      out.append(text);
+      return;
+    }
+    out.append(text.data(), lf);
+    out.append(kNewlineOnDisk);
+    text.remove_prefix(lf + 1);
+  }
+}
+
 }  // namespace acqsort

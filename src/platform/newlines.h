@@ -35,4 +35,7 @@ inline std::string_view LineContent(std::string_view text, size_t begin, size_t 
 // or npos. `crBefore` tells whether the byte before raw[0] was a CR.
 size_t FindLoneLf(std::string_view raw, size_t from, bool crBefore);
 
+// Appends `text` to `out` with every LF written as CR LF.
+void AppendWithCrLf(std::string_view text, std::string& out);
+
 }  // namespace acqsort

@@ -31,5 +31,24 @@ TEST(CompactCrLfTest, TurnsOnlyCrLfPairsIntoLf) {
   }
 }
 
+TEST(AppendWithCrLfTest, WritesEveryLfAsCrLf) {
+  struct Case {
+    std::string memory;
+    std::string disk;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"a\nb", "a\r\nb"},
+      {"\n\n", "\r\n\r\n"},
+      {"a\r\n", "a\r\r\n"},
+      {"a\rb", "a\rb"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "kept:";
+    AppendWithCrLf(c.memory, out);
+    EXPECT_EQ(out, "kept:" + c.disk);
+  }
+}
+
 }  // namespace
 }  // namespace acqsort

@@ -22,16 +22,6 @@ size_t EntriesIn(const std::filesystem::path& dir) {
   return count;
 }
 
-// Every LF written as CR LF: what text-mode writing gives.
-std::string WithCrLf(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 TEST(TextOutputTest, WritesNewlinesAsCrLfThroughAnyBufferSize) {
   testutil::ScratchDir dir;
   const Folder folder = dir.OpenFolder();
@@ -111,7 +101,7 @@ TEST(TextOutputTest, AnUntranslatedCopyEqualsReadingAndWritingWithTranslation) {
       }
       std::string memory = disk;
       memory.resize(CompactCrLf(memory.data(), memory.size()));
-      expected += WithCrLf("\n#\n" + memory);
+      AppendWithCrLf("\n#\n" + memory, expected);
     }
     ASSERT_TRUE(output.value().Commit().ok());
     EXPECT_EQ(testutil::ReadBytes(path), expected) << "blocks of " << blockSize;
