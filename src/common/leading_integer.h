@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -12,6 +13,8 @@ namespace acqsort {
 struct LeadingInteger {
   int64_t value = 0;       // saturates far outside the 32-bit range
   bool fitsInt32 = true;
+  bool hasDigits = false;  // false: the text does not begin with a number, and gives 0
+  size_t length = 0;       // characters read, through the last digit; 0 without digits
 };
 
 // Inline, since the sort reads a number at the start of every line.
@@ -36,11 +39,14 @@ inline LeadingInteger ReadLeadingInteger(std::string_view text) {
     ++i;
   }
   int64_t magnitude = 0;
+  const size_t firstDigit = i;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     if (magnitude < kSaturation) magnitude = magnitude * 10 + (text[i] - '0');
   }
   LeadingInteger result;
   result.value = negative ? -magnitude : magnitude;
+  result.hasDigits = i > firstDigit;
+  result.length = result.hasDigits ? i : 0;
   result.fitsInt32 = result.value >= std::numeric_limits<int32_t>::min() &&
                      result.value <= std::numeric_limits<int32_t>::max();
   return result;

@@ -1,5 +1,6 @@
 #include "config/read_acq_config.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -79,16 +80,27 @@ Result<std::string> NameFromLine(std::string_view line, const std::string& path)
   return std::string(line.substr(start, end - start));
 }
 
-// Whether the number text goes on with digits after its number ("20,000", "999.999",
-// "20 000", "1e6"): only the number before them counts, which is seldom what was meant.
-bool DigitsAfterTheNumber(std::string_view text) {
-  size_t i = text.find_first_not_of(" \t\v\f\r");
-  if (i == std::string_view::npos) return false;
-  if (text[i] == '+' || text[i] == '-') ++i;
-  const size_t digits = i;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-  if (i == digits) return false;  // no number at all
-  return text.find_first_of("0123456789", i) != std::string_view::npos;
+// What makes a bound line read as another number than its writer most likely meant, in
+// words for a warning; none for a plain "name: 25" (a comma after the number, "25,", is
+// accepted as the old files have it). `line` is without its newline.
+std::optional<std::string> BoundSlip(std::string_view line) {
+  const size_t colons = static_cast<size_t>(std::count(line.begin(), line.end(), ':'));
+  if (colons == 0) return std::string("it has no colon, so the whole line is read as the number");
+  if (colons > 1) return std::string("it has more than one colon, and only the text after the last one counts");
+  const std::string_view text = line.substr(line.rfind(':') + 1);
+  const LeadingInteger number = ReadLeadingInteger(text);
+  if (!number.hasDigits) return std::string("there is no number right after its colon");
+  const std::string_view after = text.substr(number.length);
+  if (after.find_first_not_of(" \t,") == std::string_view::npos &&
+      std::count(after.begin(), after.end(), ',') <= 1) {
+    return std::nullopt;
+  }
+  if (after.find_first_of("0123456789") != std::string_view::npos) {
+    return std::string("the line goes on with digits after it; write the number without separators "
+                       "if more was meant");
+  }
+  const size_t shown = after.find_first_not_of(" \t");
+  return "the line goes on after the number (\"" + std::string(after.substr(shown)) + "\")";
 }
 
 // The text after the line's last colon, without the newline: where the number is read.
@@ -160,14 +172,14 @@ Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path,
     // What the rules accept but an operator hardly ever means.
     const std::pair<std::string_view, const char*> bounds[] = {{firstLine, "first"}, {lastLine, "last"}};
     for (size_t i = 0; i < 2; ++i) {
-      const std::string_view number = NumberText(bounds[i].first);
-      if (!DigitsAfterTheNumber(number)) continue;
+      std::string_view written = bounds[i].first;
+      if (!written.empty() && written.back() == '\n') written.remove_suffix(1);
+      const std::optional<std::string> slip = BoundSlip(written);
+      if (!slip) continue;
       const int64_t value = i == 0 ? first.value : last.value;
       warnings->push_back("acqsort: warning: " + path + " line " + std::to_string(markerLine + 3 + i) +
-                          ": the " + bounds[i].second + " sequence number reads as " +
-                          std::to_string(value) + ", but the line goes on with digits (\"" +
-                          std::string(number.substr(number.find_first_not_of(" \t"))) +
-                          "\"); write the number without separators if more was meant");
+                          " (\"" + std::string(written) + "\"): the " + bounds[i].second +
+                          " sequence number reads as " + std::to_string(value) + ": " + *slip);
     }
     if (config.firstSeq > config.lastSeq) {
       warnings->push_back("acqsort: warning: " + path + ": the first sequence number " +

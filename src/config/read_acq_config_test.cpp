@@ -179,33 +179,56 @@ TEST(ReadAcqConfigTest, RefusesLinesThatEndInACrAloneAndBrokenUtf16) {
   EXPECT_EQ(config.failure().reason, "can't be read: its UTF-16 text is not well-formed");
 }
 
-TEST(ParseAcqConfigTest, WarnsOfBoundsThatReadOtherwiseThanTheyLook) {
+TEST(ParseAcqConfigTest, WarnsOfBoundLinesThatReadOtherwiseThanTheyLook) {
   struct Case {
-    const char* first;
-    const char* last;
+    const char* firstLine;
+    const char* lastLine;
     std::vector<std::string> warnings;
   };
   const std::string prefix = "acqsort: warning: CONFIG\\ACQ.config ";
+  const auto swapped = [](const std::string& first, const std::string& last) {
+    return "acqsort: warning: CONFIG\\ACQ.config: the first sequence number " + first + " is above the last, " +
+           last + ": the sorted file will be empty";
+  };
+  const std::string separators = "the line goes on with digits after it; write the number without "
+                                 "separators if more was meant";
   const Case cases[] = {
-      {"1", "500", {}},
-      {"25,", "500", {}},
-      {" -3", "+42 and more", {}},
-      {"1", "20,000", {prefix + "line 5: the last sequence number reads as 20, but the line goes on with digits "
-                                "(\"20,000\"); write the number without separators if more was meant"}},
-      {"999.999", "999999", {prefix + "line 4: the first sequence number reads as 999, but the line goes on with "
-                                      "digits (\"999.999\"); write the number without separators if more was meant"}},
-      {"1", "20 000", {prefix + "line 5: the last sequence number reads as 20, but the line goes on with digits "
-                                "(\"20 000\"); write the number without separators if more was meant"}},
-      {"1", "1e6", {prefix + "line 5: the last sequence number reads as 1, but the line goes on with digits "
-                             "(\"1e6\"); write the number without separators if more was meant"}},
-      {"500", "1", {"acqsort: warning: CONFIG\\ACQ.config: the first sequence number 500 is above the last, 1: "
-                    "the sorted file will be empty"}},
+      // As meant: a plain number, a sign, blanks around it, one comma after it.
+      {"first: 1", "last: 500", {}},
+      {"first: 25,", "last:500 ", {}},
+      {"first:\t-3", "last: +42 , ", {}},
+      // Separators or an exponent: only the number before them counts.
+      {"first: 1", "last: 20,000", {prefix + "line 5 (\"last: 20,000\"): the last sequence number reads as 20: " + separators}},
+      {"first: 999.999", "last: 999999", {prefix + "line 4 (\"first: 999.999\"): the first sequence number reads as 999: " + separators}},
+      {"first: 1", "last: 20 000", {prefix + "line 5 (\"last: 20 000\"): the last sequence number reads as 20: " + separators}},
+      {"first: 1", "last: 1e6", {prefix + "line 5 (\"last: 1e6\"): the last sequence number reads as 1: " + separators}},
+      // A letter for a digit, words after the number, two commas.
+      {"first: 1", "last sequence: 5OOO", {prefix + "line 5 (\"last sequence: 5OOO\"): the last sequence number reads as 5: "
+                                                    "the line goes on after the number (\"OOO\")"}},
+      {"first: 1", "last: +42 and more", {prefix + "line 5 (\"last: +42 and more\"): the last sequence number reads as 42: "
+                                                   "the line goes on after the number (\"and more\")"}},
+      {"first: 1,,", "last: 500", {prefix + "line 4 (\"first: 1,,\"): the first sequence number reads as 1: "
+                                            "the line goes on after the number (\",,\")"}},
+      // A second colon: the last one counts.
+      {"first sequence: 1 (min 10:30)", "last: 500",
+       {prefix + "line 4 (\"first sequence: 1 (min 10:30)\"): the first sequence number reads as 30: "
+                 "it has more than one colon, and only the text after the last one counts"}},
+      // No colon: the whole line is the number text.
+      {"first: 1", "last sequence = 5000", {prefix + "line 5 (\"last sequence = 5000\"): the last sequence number reads as 0: "
+                                                     "it has no colon, so the whole line is read as the number",
+                                            swapped("1", "0")}},
+      // Nothing, or no number, after the colon.
+      {"first:", "last: 500", {prefix + "line 4 (\"first:\"): the first sequence number reads as 0: "
+                                        "there is no number right after its colon"}},
+      {"first: 1", "last: ~500", {prefix + "line 5 (\"last: ~500\"): the last sequence number reads as 0: "
+                                           "there is no number right after its colon",
+                                  swapped("1", "0")}},
+      {"first: 500", "last: 1", {swapped("500", "1")}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.first) + " to " + c.last);
+    SCOPED_TRACE(std::string(c.firstLine) + " / " + c.lastLine);
     std::vector<std::string> warnings;
-    const std::string text = "#ACQ\n\nname:\"data.txt\"\nfirst: " + std::string(c.first) +
-                             "\nlast: " + c.last + "\n";
+    const std::string text = "#ACQ\n\nname:\"data.txt\"\n" + std::string(c.firstLine) + "\n" + c.lastLine + "\n";
     ASSERT_TRUE(ParseAcqConfig(text, "CONFIG\\ACQ.config", &warnings).ok());
     EXPECT_EQ(warnings, c.warnings);
   }

@@ -19,21 +19,28 @@ inline constexpr int32_t kLargestSequenceNumber = 999999;
 
 // The sequence number at the start of `line`, read from its first six characters only:
 // white space, a sign, then digits. A line that does not begin so gives 0.
+inline LeadingInteger LeadingNumberOf(std::string_view line) { return ReadLeadingInteger(line.substr(0, 6)); }
 inline int32_t SequenceNumberOf(std::string_view line) {
-  return static_cast<int32_t>(ReadLeadingInteger(line.substr(0, 6)).value);
+  return static_cast<int32_t>(LeadingNumberOf(line).value);
 }
 
-// Lines that begin with seven or more digits: only the first six count, so "1000001" is
-// filed as 100000, which an operator seldom means.
-struct LongNumbers {
-  size_t count = 0;
-  size_t firstLine = 0;  // 1-based; 0 when there is none
+// What the filing pass met, for the operator: how the lines of the ACQ file divide between
+// the table and the lines left out.
+struct FiledLines {
+  size_t lines = 0;       // all lines of the text
+  size_t filed = 0;       // lines with a slot; a later line of the same number replaces one
+  size_t outside = 0;     // lines with a number that has no slot (0, negative, out of range)
+  size_t unnumbered = 0;  // lines that do not begin with a number
+  // Lines that begin with seven or more digits: only the first six count, so "1000001" is
+  // filed as 100000, which an operator seldom means.
+  size_t longNumbers = 0;
+  size_t firstLongNumberLine = 0;  // 1-based; 0 when there is none
 };
 
 // Files every line of `text` under the sequence number at its start. The text is the ACQ
 // file as it is on disk (CR LF or LF), cut into lines by the newline rule of
 // platform/newlines.h.
-LongNumbers FileAcqLines(std::string_view text, SeqTable& table);
+FiledLines FileAcqLines(std::string_view text, SeqTable& table);
 
 // Where the line that starts at `offset` ends: at its LF, or at the end of the text.
 inline size_t AcqLineEnd(std::string_view text, size_t offset) {

@@ -39,12 +39,14 @@ class SeqTable {
   SeqTable(int32_t firstSeq, int32_t lastSeq);
 
   // Files the line starting at `offset` under `seq`, replacing an earlier line with the
-  // same number. Numbers without a slot are ignored.
-  void File(int32_t seq, size_t offset) {
-    if (seq < lowest_ || seq > highest_) return;
+  // same number, and says whether `seq` has a slot; numbers without one are ignored. The
+  // slot is only stored to, never read: a read of a random slot would wait for memory.
+  bool File(int32_t seq, size_t offset) {
+    if (seq < lowest_ || seq > highest_) return false;
     const size_t index = static_cast<size_t>(seq - lowest_);
     slots_[index] = offset + 1;
     occupiedBlocks_[index / (kBlock * 64)] |= uint64_t{1} << (index / kBlock % 64);
+    return true;
   }
 
   // Calls `visit(offset)` for each filled slot in ascending order of numbers; stops when

@@ -17,6 +17,31 @@ namespace acqsort {
 
 namespace {
 
+// The lines that went to the sorted file: how many, the first and the last.
+struct WrittenLines {
+  size_t count = 0;
+  std::string_view first;
+  std::string_view last;
+};
+
+std::string Lines(size_t count) { return std::to_string(count) + (count == 1 ? " line" : " lines"); }
+
+// What became of every line of the ACQ file, so that a range that is not the one meant, or
+// a file of unnumbered lines, shows in a run that otherwise looks as it should.
+std::string SortSummary(const AcqConfig& config, const FiledLines& filed, const WrittenLines& written) {
+  std::string summary = "acqsort: " + config.acqFile + ": " + Lines(filed.lines) + "; " +
+                        std::to_string(written.count) + " written to " + config.sortedFile;
+  if (written.count > 0) {
+    summary += " (numbers " + std::to_string(SequenceNumberOf(written.first)) + " to " +
+               std::to_string(SequenceNumberOf(written.last)) + ")";
+  }
+  const std::string range = std::to_string(config.firstSeq) + " to " + std::to_string(config.lastSeq);
+  return summary + ", " + std::to_string(filed.filed - written.count) +
+         " replaced by a later line of the same number, " + std::to_string(filed.outside) +
+         " with a number outside " + range + ", " + std::to_string(filed.unnumbered) +
+         " without a number";
+}
+
 Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   // The file is mapped, not copied, and read as it is on disk: lines end at LF, and a CR
   // before it is dropped with the newline, which spares a pass that would turn CR LF into
@@ -32,12 +57,12 @@ Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   text.remove_prefix(MarkSize(form));
 
   SeqTable table(config.firstSeq, config.lastSeq);
-  const LongNumbers longNumbers = FileAcqLines(text, table);
-  if (longNumbers.count > 0) {
-    console.WriteNote("acqsort: warning: " + config.acqFile + ": " + std::to_string(longNumbers.count) +
-                      (longNumbers.count == 1 ? " line begins" : " lines begin") +
+  const FiledLines filed = FileAcqLines(text, table);
+  if (filed.longNumbers > 0) {
+    console.WriteNote("acqsort: warning: " + config.acqFile + ": " + std::to_string(filed.longNumbers) +
+                      (filed.longNumbers == 1 ? " line begins" : " lines begin") +
                       " with seven or more digits, the first at line " +
-                      std::to_string(longNumbers.firstLine) +
+                      std::to_string(filed.firstLongNumberLine) +
                       "; only the first six digits are its sequence number");
   }
 
@@ -48,11 +73,16 @@ Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   MappedFile& acqFile = acq.value();
   TextOutput& sorted = output.value();
   Outcome written;
+  WrittenLines lines;
   table.ForEachLine(text.data(), [&](size_t offset) {
     const std::string_view line = AcqLineAt(text, offset);
     if (acqFile.PartLost()) return false;  // the line may be megabytes of zeros
     Outcome lineWritten = sorted.WriteLine(line);
-    if (lineWritten.ok()) return true;
+    if (lineWritten.ok()) {
+      if (lines.count++ == 0) lines.first = line;
+      lines.last = line;
+      return true;
+    }
     written = std::move(lineWritten);
     return false;
   });
@@ -64,6 +94,7 @@ Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
   if (!committed.ok()) return committed;
 
   console.Report({"* ", config.acqFile, " -> ", config.sortedFile});
+  console.WriteNote(SortSummary(config, filed, lines));
   return {};
 }
 

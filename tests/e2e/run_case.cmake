@@ -9,6 +9,7 @@
 #   STATUS     expected exit status of the last run (default 0)
 #   ARGS       command-line arguments
 #   RUNS       how many times the tool runs (default 1); stdout.txt holds all the output
+#   ARGS_<n>   the arguments of run n instead of ARGS; each such run must end with STATUS
 #   READ_ONLY  files (relative to the working directory) made read-only before the run
 #   IMMUTABLE  files made immutable (chattr +i) before the run; skipped where unsupported
 #   UNCHANGED  ON when the run must change nothing: the working directory is then compared
@@ -72,15 +73,20 @@ endforeach()
 
 set(output "")
 set(errors "")
+set(status_failures "")
 set(output_bytes "")
 set(error_bytes "")
 foreach(run RANGE 1 ${RUNS})
+  set(run_args ${ARGS})
+  if(DEFINED ARGS_${run})
+    set(run_args ${ARGS_${run}})
+  endif()
   # The tool prints its banner before anything else, so a run without any output never
   # started: under Wine that happened once in CI (status 1, no output, 0.02 s). Such a start
   # is tried again, at most twice, and said so; the tool never runs twice.
   foreach(attempt RANGE 1 3)
     # Through files: execute_process would drop the CR of every CR LF in a variable.
-    execute_process(COMMAND ${EMULATOR} "${TOOL}" ${ARGS}
+    execute_process(COMMAND ${EMULATOR} "${TOOL}" ${run_args}
       WORKING_DIRECTORY "${SCRATCH}"
       OUTPUT_FILE "${SCRATCH}.stdout"
       ERROR_FILE "${SCRATCH}.stderr"
@@ -99,6 +105,9 @@ foreach(run RANGE 1 ${RUNS})
     endif()
     message("run ${run} ended with status ${status} before the tool wrote anything: starting it again")
   endforeach()
+  if(DEFINED ARGS_${run} AND NOT status STREQUAL STATUS)
+    string(APPEND status_failures "run ${run} (${run_args}) ended with status ${status}, expected ${STATUS}\n")
+  endif()
   string(APPEND output "${run_output}")
   string(APPEND errors "${run_errors}")
   string(APPEND output_bytes "${run_output_bytes}")
@@ -106,7 +115,7 @@ foreach(run RANGE 1 ${RUNS})
 endforeach()
 release_immutable()
 
-set(failures "")
+set(failures "${status_failures}")
 # The report's bytes as the platform writes them: CR LF on Windows.
 function(expected_bytes path variable)
   bytes_of_file("${path}" bytes)

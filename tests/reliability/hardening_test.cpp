@@ -195,9 +195,9 @@ TEST(HardeningTest, AStandardOutputThatCantBeWrittenNeverStopsTheRunHalfway) {
     EXPECT_FALSE(exit.signaled) << "signal " << exit.status;
     EXPECT_EQ(exit.status, c.status);
     if (*c.reason == '\0') {
-      EXPECT_EQ(exit.errors, "");
+      EXPECT_EQ(exit.errors, kSmallSortSummary);
     } else {
-      EXPECT_EQ(exit.errors, "acqsort: standard output can't be written: " + std::string(c.reason) +
+      EXPECT_EQ(exit.errors, kSmallSortSummary + "acqsort: standard output can't be written: " + std::string(c.reason) +
                                  "; the run went on to its end, but its report (the record of "
                                  "which parts were deleted) is lost\n");
     }

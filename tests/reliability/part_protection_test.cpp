@@ -150,7 +150,7 @@ TEST(PartProtectionTest, APartThatAnotherProgramHasOpenForWritingStays) {
   ASSERT_TRUE(exit.Succeeded()) << exit.output << exit.errors;
   EXPECT_NE(exit.output.find(kPart2Kept), std::string::npos) << exit.output;
   EXPECT_EQ(exit.output.find(kPart2Line), std::string::npos) << exit.output;
-  EXPECT_EQ(exit.errors, "acqsort: ACQ\\dataINF2.txt was kept: in use by another program; its content "
+  EXPECT_EQ(exit.errors, kSmallSortSummary + "acqsort: ACQ\\dataINF2.txt was kept: in use by another program; its content "
                          "is already in the merged file ACQ\\dataINF.txt\n");
   EXPECT_EQ(ReadFile(work / kMerged), CompleteMerge(before));
   EXPECT_FALSE(fs::exists(work / kParts[0]));

@@ -1,1 +1,1 @@
-set(ARGS --help -v "CONFIG\\other.config")
+set(ARGS -v --verbose "CONFIG\\other.config")
