@@ -166,7 +166,9 @@ class FaultCampaign {
         if (after.count(part) != 0 && !reported) found.push_back("status 0, " + part + " kept without its error line");
       }
     } else if (exit.status == 1) {
-      const bool reportLost = exit.errors.rfind("acqsort: standard output can't be written", 0) == 0;
+      // A line of its own, after the notes of the run (the sort's summary among them).
+      const std::string lost = "acqsort: standard output can't be written";
+      const bool reportLost = exit.errors.rfind(lost, 0) == 0 || Has(exit.errors, "\n" + lost);
       size_t errorLines = 0;
       for (size_t at = exit.output.find("* Error:"); at != std::string::npos; at = exit.output.find("* Error:", at + 1)) {
         ++errorLines;
