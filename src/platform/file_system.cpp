@@ -318,6 +318,13 @@ Outcome ReplacementFile::Commit() {
 RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
                                     const FileIdentity& expected) {
   const std::string name = NameOf(path);
+  // A write-protected file stays, as rm asks before it removes one and as Windows refuses to
+  // delete a file with the read-only attribute: both builds keep it, root's run too.
+  detail::Existing protection;
+  if (detail::LookUp(folder, name, protection) == 0 && protection.found &&
+      (protection.readOnly || protection.writeError != 0)) {
+    return {Removal::kKept, false, KeptBecause(protection.writeError != 0 ? protection.writeError : EACCES)};
+  }
   // First the file goes aside, to a name of this tool's own: from then on no other program
   // reaches it by its name, so whatever is compared below is what gets removed. A line
   // appended by name, or a file renamed over the part, lands in a new file.

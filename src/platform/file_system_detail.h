@@ -77,6 +77,7 @@ struct Existing {
   bool folder = false;
   bool regular = false;
   int writeError = 0;  // why the file may not be written (EACCES for write protection); 0: it may
+  bool readOnly = false;  // no user may write it (POSIX: no write bit; Windows: the attribute)
   uint32_t mode = 0;   // POSIX permission bits
   uint32_t owner = 0;  // POSIX user and group ids
   uint32_t group = 0;

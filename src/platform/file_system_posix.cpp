@@ -191,6 +191,7 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   existing.mode = static_cast<uint32_t>(info.st_mode & 07777);
   existing.owner = static_cast<uint32_t>(info.st_uid);
   existing.group = static_cast<uint32_t>(info.st_gid);
+  existing.readOnly = existing.regular && (info.st_mode & 0222) == 0;
   // The access check for writing, as the owner would meet it: root may write anything.
   if (existing.regular &&
       Retrying([&] { return ::faccessat(Fd(folder.handle()), name.c_str(), W_OK, 0); }) != 0) {

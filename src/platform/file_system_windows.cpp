@@ -283,7 +283,8 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   existing.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   existing.regular = !existing.folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
   // The read-only attribute: MoveFileExW would refuse such a file only at the very end.
-  if (!existing.folder && (attributes & FILE_ATTRIBUTE_READONLY) != 0) existing.writeError = EACCES;
+  existing.readOnly = !existing.folder && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (existing.readOnly) existing.writeError = EACCES;
   return 0;
 }
 

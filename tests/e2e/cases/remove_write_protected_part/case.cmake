@@ -1,0 +1,1 @@
+set(READ_ONLY ACQ/dataINF2.txt)
