@@ -1,6 +1,7 @@
 #include "processing/merge_inf_parts.h"
 
 #include <cerrno>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/newlines.h"
 #include "platform/text_output.h"
 #include "processing/output_is_no_input.h"
 
@@ -61,6 +63,23 @@ Result<MergedParts> Merge(const AcqConfig& config, const Folder& folder, Console
 }
 
 }  // namespace
+
+bool MergedFileHoldsPart(std::string_view merged, size_t index, std::string_view part) {
+  // The part's section as CopyPart writes it (an LF without its CR gains one), between its
+  // header and the next one, or the end of the file for the last part.
+  std::string section = kPartHeaders[index];
+  size_t from = 0;
+  for (size_t lf; (lf = FindLoneLf(part, from, false)) != std::string_view::npos; from = lf + 1) {
+    section.append(part.substr(from, lf - from)).append(kNewlineOnDisk);
+  }
+  section.append(part.substr(from));
+  if (index + 1 < std::size(kPartHeaders)) section += kPartHeaders[index + 1];
+  if (index == 0) return merged.substr(0, section.size()) == section;
+  if (index + 1 == std::size(kPartHeaders)) {
+    return merged.size() >= section.size() && merged.substr(merged.size() - section.size()) == section;
+  }
+  return merged.find(section) != std::string_view::npos;
+}
 
 Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console) {
   // Running out of memory stops the stage like any other failure; the unwinding has

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <string_view>
 
 #include "config/acq_config.h"
 #include "platform/console.h"
@@ -20,6 +22,11 @@ inline constexpr const char* kPartHeaders[3] = {
 // What the merge read of each part, as it was when it was opened: a part may be removed only
 // while it is still exactly that.
 using MergedParts = std::array<FileIdentity, 3>;
+
+// Whether `merged`, the content of a merged file, holds `part` (the content of part
+// `index`, 0 to 2) byte for byte as the merge writes it, in its place behind its header:
+// whether a part left over by an interrupted removal is safely in the merged file.
+bool MergedFileHoldsPart(std::string_view merged, size_t index, std::string_view part);
 
 // Joins the three part files, each behind its header, into `infFile` in `folder`. All three
 // parts are opened before anything is written; a part that another program changes while
