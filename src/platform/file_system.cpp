@@ -245,6 +245,7 @@ Result<ReplacementFile> ReplacementFile::Create(const Folder& folder, const std:
   }
   intptr_t handle = -1;
   std::string temporaryName;
+  InterruptsHeldBack held;  // the file is never there unregistered
   const int error = WithFreeTemporaryName(temporaryName, [&](const std::string& candidate) {
     return detail::CreateNew(folder, candidate, old, handle);
   });
@@ -269,10 +270,12 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 void ReplacementFile::Discard() {
-  if (handle_ != -1) (void)detail::CloseWritten(std::exchange(handle_, -1));
+  InterruptsHeldBack held;
   if (!temporaryName_.empty()) {
-    (void)detail::Remove(*folder_, temporaryName_);
+    detail::DiscardWritten(*folder_, std::exchange(handle_, -1), temporaryName_);
     OnInterruptDoNothing();
+  } else if (handle_ != -1) {
+    (void)detail::CloseWritten(std::exchange(handle_, -1));
   }
   temporaryName_.clear();
 }
@@ -296,24 +299,41 @@ Outcome ReplacementFile::Commit() {
     Discard();
     return detail::FailureOf(target_, "can't be written to disk", error);
   }
-  if (int error = detail::CloseWritten(std::exchange(handle_, -1)); error != 0) {
-    Discard();
-    return detail::FailureOf(target_, "can't be written", error);
-  }
   const std::string name = NameOf(target_);
-  if (int error = detail::Rename(*folder_, temporaryName_, name, /*replace=*/true); error != 0) {
-    Discard();
-    return detail::FailureOf(target_, "can't be replaced", error);
+  {
+    InterruptsHeldBack held;  // renamed and no longer registered for removal, together
+    if (int error = detail::RenameWritten(*folder_, handle_, temporaryName_, name); error != 0) {
+      Discard();
+      return detail::FailureOf(target_, "can't be replaced", error);
+    }
+    temporaryName_.clear();
+    OnInterruptDoNothing();
   }
-  temporaryName_.clear();
-  OnInterruptDoNothing();
   // The rename itself: only once it is on disk may anything rely on the new file (the
   // removal of the parts that it holds).
-  if (int error = detail::SyncRename(*folder_, name); error != 0) {
+  if (int error = detail::SyncRename(*folder_, handle_, name); error != 0) {
+    (void)detail::CloseWritten(std::exchange(handle_, -1));
     return detail::FailureOf(target_, "can't be written to disk", error);
+  }
+  if (int error = detail::CloseWritten(std::exchange(handle_, -1)); error != 0) {
+    return detail::FailureOf(target_, "can't be written", error);
   }
   return {};
 }
+
+namespace {
+
+// Whether the held file is still what was read: `changed` is set when it is not; an error
+// when it can't be looked at.
+int CompareHeld(const Folder& folder, const std::string& name, intptr_t handle,
+                const FileIdentity& expected, bool& changed) {
+  FileIdentity now;
+  const int error = detail::IdentityOfHeld(folder, name, handle, now);
+  changed = error == 0 && now != expected;
+  return error;
+}
+
+}  // namespace
 
 RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
                                     const FileIdentity& expected) {
@@ -325,30 +345,42 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
       (protection.readOnly || protection.writeError != 0)) {
     return {Removal::kKept, false, KeptBecause(protection.writeError != 0 ? protection.writeError : EACCES)};
   }
-  // First the file goes aside, to a name of this tool's own: from then on no other program
-  // reaches it by its name, so whatever is compared below is what gets removed. A line
-  // appended by name, or a file renamed over the part, lands in a new file.
-  std::string aside;
-  int error = WithFreeTemporaryName(aside, [&](const std::string& candidate) {
-    return detail::Rename(folder, name, candidate, /*replace=*/false);
-  });
-  if (error == ENOENT) return {Removal::kAbsent};
-  if (error != 0) return {Removal::kKept, false, KeptBecause(error)};
-  OnInterruptRenameBack(folder, aside, name);
+  // Hold, compare, remove what was compared, release or put back. First the file is put
+  // out of other programs' reach, so that whatever is compared is what gets removed: on
+  // POSIX it goes aside to a name of this tool's own (a line appended by name, or a file
+  // renamed over the part, lands in a new file); on Windows the hold itself shares nothing
+  // that a writer, a rename or a removal needs.
+  std::string held = name;
+  if (detail::kRenamesAsideForRemoval) {
+    InterruptsHeldBack interrupts;  // aside and registered to go back, together
+    const int error = WithFreeTemporaryName(held, [&](const std::string& candidate) {
+      return detail::Rename(folder, name, candidate, /*replace=*/false);
+    });
+    if (error == ENOENT) return {Removal::kAbsent};
+    if (error != 0) return {Removal::kKept, false, KeptBecause(error)};
+    OnInterruptRenameBack(folder, held, name);
+  }
   struct Done {
     ~Done() { OnInterruptDoNothing(); }
   } done;
 
-  intptr_t held = -1;
-  error = detail::HoldForRemoval(folder, aside, held);
+  intptr_t handle = -1;
+  int error = detail::HoldForRemoval(folder, held, handle);
+  if (error == ENOENT && held == name) return {Removal::kAbsent};
   RemovalResult kept{Removal::kKept};
-  if (error == 0) {
-    FileIdentity now;
-    error = detail::IdentityOf(held, now);
-    kept.changed = error == 0 && now != expected;
-    if (error == 0 && !kept.changed) error = detail::RemoveHeld(folder, aside, held);
-    detail::ReleaseHeld(held);
+  if (error == 0) error = CompareHeld(folder, held, handle, expected, kept.changed);
+  if (error == 0 && !kept.changed) {
+    error = detail::RemoveHeld(folder, held, handle);
+    if (error == ENOTSUP) {
+      // No removal that takes the name at once: only while no other program has the file
+      // open, compared again since the hold was let go for a moment.
+      detail::ReleaseHeld(std::exchange(handle, -1));
+      error = detail::HoldAlone(folder, held, handle);
+      if (error == 0) error = CompareHeld(folder, held, handle, expected, kept.changed);
+      if (error == 0 && !kept.changed) error = detail::RemoveAlone(handle);
+    }
   }
+  detail::ReleaseHeld(handle);
   if (kept.changed) {
     kept.why = "it changed since it was read";
   } else if (error != 0) {
@@ -357,15 +389,24 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
     // Reported removed only once it is seen to be gone: a removal can be accepted while the
     // file stays (an immutable file under some emulators).
     detail::Existing left;
-    if (detail::LookUp(folder, aside, left) == 0 && !left.found) return {Removal::kRemoved};
+    if (detail::LookUp(folder, held, left) == 0 && !left.found) return {Removal::kRemoved};
     kept.why = "it is still there after its removal";
   }
-  // Not removed: back under its own name, unless a new file has taken that name meanwhile,
-  // which must not be replaced; the file then stays under the name it was given aside.
-  if (detail::Rename(folder, aside, name, /*replace=*/false) != 0) {
-    kept.why += "; a new file has taken its name meanwhile, so it is kept as " +
-                folder.PathOf(aside);
+  if (held == name) return kept;
+  // Set aside and not removed: back under its own name, unless a new file has taken that
+  // name meanwhile, which must not be replaced; the file then stays under the name it was
+  // given aside.
+  InterruptsHeldBack interrupts;
+  const int back = detail::Rename(folder, held, name, /*replace=*/false);
+  if (back == EEXIST) {
+    kept.why += "; a new file has taken its name meanwhile, so it is kept as " + folder.PathOf(held);
+  } else if (back == ENOENT) {
+    kept.why += "; another program has removed it meanwhile from " + folder.PathOf(held);
+  } else if (back != 0) {
+    kept.why += "; it could not be given its name back (" + detail::ErrorText(back) + "), so it is kept as " +
+                folder.PathOf(held);
   }
+  OnInterruptDoNothing();
   return kept;
 }
 

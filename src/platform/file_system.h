@@ -29,15 +29,21 @@ Result<std::string> ReadWholeFile(const std::string& path);
 // platform gives them, its identity on the volume and its modification time.
 struct FileIdentity {
   uint64_t volume = 0;
-  uint64_t index = 0;
-  int64_t modified = 0;  // in the platform's own unit
+  uint64_t index = 0;      // the file's ID on the volume: 128 bits on Windows where the
+  uint64_t indexHigh = 0;  // system gives them, else 64
+  int64_t modified = 0;    // in the platform's own unit
   uint64_t size = 0;
 
+  // Whether the two are proven to be the same file. An ID of 0 (some network servers give
+  // no ID) proves nothing.
   bool SameFile(const FileIdentity& other) const {
-    return volume == other.volume && index == other.index;
+    return (index != 0 || indexHigh != 0) && volume == other.volume && index == other.index &&
+           indexHigh == other.indexHigh;
   }
+  // Whether nothing that tells files apart has changed: ID, size and time.
   bool operator==(const FileIdentity& other) const {
-    return SameFile(other) && modified == other.modified && size == other.size;
+    return volume == other.volume && index == other.index && indexHigh == other.indexHigh &&
+           modified == other.modified && size == other.size;
   }
   bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };

@@ -108,20 +108,51 @@ int CloseWritten(intptr_t handle);
 // without, it is left alone and the call fails with EEXIST.
 int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace);
 
-// Returns once the rename that gave `name` its file is on stable storage.
-int SyncRename(const Folder& folder, const std::string& name);
+// Gives the written file `from`, still open as `handle`, the name `to`, replacing an
+// existing `to` in one step. Windows renames through the handle, which no other program's
+// hold on the name `from` can disturb; POSIX renames by name.
+int RenameWritten(const Folder& folder, intptr_t handle, const std::string& from, const std::string& to);
+
+// Returns once the rename that gave `name` its file (still open as `handle`) is on stable
+// storage.
+int SyncRename(const Folder& folder, intptr_t handle, const std::string& name);
+
+// Removes the written file `name`, open as `handle`, that is not to be put in place, and
+// closes the handle: through the handle where the platform can, which no other program that
+// holds the file for a moment can refuse, else by name.
+void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name);
 
 // Removes the name.
 int Remove(const Folder& folder, const std::string& name);
 
+// --- Removing a file only while it is what was read.
+
+// Whether a file is renamed aside to a name of the tool's own before it is held for its
+// removal. POSIX has no sharing modes: only a name nobody else knows keeps other programs
+// from writing to the file by its name meanwhile. Windows holds the file by its own name
+// through a handle that shares nothing a writer needs (and its file IDs may change with a
+// rename, as on FAT).
+extern const bool kRenamesAsideForRemoval;
+
 // Opens `name` so that it can be compared and removed, and so that no other program can
 // start writing to it meanwhile. Fails with EBUSY while another program has it open for
-// writing, where the platform can tell.
+// writing, where the platform can tell. A symbolic link is held itself.
 int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle);
 
-// Removes `name`, held by HoldForRemoval(); the name is gone once ReleaseHeld() returns. The
-// platform may give the file a new handle for it (-1 when it has none left).
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t& handle);
+// The identity of the held file `name`; for a symbolic link, that of the file it points to,
+// which is what was read through it.
+int IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle, FileIdentity& identity);
+
+// Removes `name`, held by HoldForRemoval(), so that the name is gone at once. ENOTSUP where
+// the system has no such removal: a held file would then linger "delete pending" while
+// another program reads it, and HoldAlone() and RemoveAlone() take over.
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t handle);
+
+// Opens `name` shared with no other program at all: fails with EBUSY while any has it open.
+int HoldAlone(const Folder& folder, const std::string& name, intptr_t& handle);
+
+// Removes the file held by HoldAlone(); the name is gone once the handle is released.
+int RemoveAlone(intptr_t handle);
 
 void ReleaseHeld(intptr_t handle);
 

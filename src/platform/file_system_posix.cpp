@@ -266,7 +266,11 @@ int Rename(const Folder& folder, const std::string& from, const std::string& to,
   return Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }) == 0 ? 0 : errno;
 }
 
-int SyncRename(const Folder& folder, const std::string&) {
+int RenameWritten(const Folder& folder, intptr_t, const std::string& from, const std::string& to) {
+  return Rename(folder, from, to, /*replace=*/true);
+}
+
+int SyncRename(const Folder& folder, intptr_t, const std::string&) {
   // The rename lives in the folder. A file system that can't sync a folder (some FUSE and
   // network file systems answer EINVAL or ENOTSUP) has nothing more to give: the file's
   // own data was synced before the rename.
@@ -277,6 +281,13 @@ int SyncRename(const Folder& folder, const std::string&) {
 int Remove(const Folder& folder, const std::string& name) {
   return Retrying([&] { return ::unlinkat(Fd(folder.handle()), name.c_str(), 0); }) == 0 ? 0 : errno;
 }
+
+void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
+  if (handle != -1) (void)CloseWritten(handle);
+  (void)Remove(folder, name);
+}
+
+const bool kRenamesAsideForRemoval = true;
 
 int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
   const int fd = Retrying([&] {
@@ -295,7 +306,16 @@ int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& hand
   return 0;
 }
 
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t&) { return Remove(folder, name); }
+int IdentityOfHeld(const Folder&, const std::string&, intptr_t handle, FileIdentity& identity) {
+  return IdentityOf(handle, identity);  // opened through a link, it is the file pointed to
+}
+
+// The name goes at once; an open descriptor of another program keeps only the data.
+int RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
+
+// Never needed: RemoveHeld() takes the name at once.
+int HoldAlone(const Folder&, const std::string&, intptr_t&) { return ENOTSUP; }
+int RemoveAlone(intptr_t) { return ENOTSUP; }
 
 void ReleaseHeld(intptr_t handle) {
   if (handle != -1) ::close(Fd(handle));

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -23,18 +25,6 @@ namespace {
 HANDLE Win(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 intptr_t Handle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
 
-std::wstring NativePath(const std::string& path) {
-  std::wstring wide = WideFromNarrow(path);
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return wide;
-  full.resize(length);
-  return LongPathOf(full);
-}
-
 // Whether a component of `native` is longer than the 255 UTF-16 units that Windows' file
 // systems allow.
 bool HasOverlongComponent(const std::wstring& native) {
@@ -48,15 +38,15 @@ bool HasOverlongComponent(const std::wstring& native) {
   return false;
 }
 
-bool IsNotFound(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
-}
+// Only these mean that nothing is there. A share that went away (bad net path, network
+// name deleted) or a device that is not ready is no absence: it has words of its own.
+bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 // The errno value for a failed call given `native`: a name that is too long fails with
-// different codes depending on the file system (and as not found under Wine), and is then
-// reported for what it is.
+// different codes depending on the file system (an invalid name, or not found under Wine),
+// and is then reported for what it is.
 int ErrnoFor(DWORD error, const std::wstring& native = {}) {
-  if (IsNotFound(error) && HasOverlongComponent(native)) return ENAMETOOLONG;
+  if ((IsNotFound(error) || error == ERROR_INVALID_NAME) && HasOverlongComponent(native)) return ENAMETOOLONG;
   return ErrnoFromSystemError(error);
 }
 
@@ -66,19 +56,20 @@ Failure SystemFailure(const std::string& path, const char* what, DWORD error,
   return detail::FailureOf(path, what, ErrnoFor(error, native));
 }
 
-// Virus scanners and the search indexer open a fresh file for a moment, so a rename or a
-// removal may fail once with a sharing violation or access denied: such a failure is
-// tried again for about a second in all. `attempt` returns 0 or a system error code.
+// Virus scanners, the search indexer and cloud sync (OneDrive) open a fresh file for a
+// moment, a large one for seconds, so a rename or a removal may fail with a sharing
+// violation or access denied: such a failure is tried again, with pauses that double from
+// 20 ms, for about ten seconds in all. `attempt` returns 0 or a system error code.
 template <typename Attempt>
 DWORD RetryWhileBusy(Attempt attempt) {
-  constexpr int kRetries = 20;
-  constexpr DWORD kPauseMilliseconds = 50;
-  for (int retry = 0;; ++retry) {
+  constexpr DWORD kLongestWaitMilliseconds = 10000;
+  DWORD pause = 20;
+  for (DWORD waited = 0;; waited += pause, pause *= 2) {
     const DWORD error = attempt();
     const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                       error == ERROR_ACCESS_DENIED;
-    if (!busy || retry == kRetries) return error;
-    Sleep(kPauseMilliseconds);
+    if (!busy || waited >= kLongestWaitMilliseconds) return error;
+    Sleep(pause);
   }
 }
 
@@ -156,6 +147,14 @@ constexpr DWORD kDispositionPosixSemantics = 0x2;
 // 0 when `call` succeeded, else the system's error code.
 DWORD ErrorUnless(BOOL succeeded) { return succeeded ? DWORD{0} : GetLastError(); }
 
+// FILE_ID_INFO (Windows 8 and later; FileIdInfo is class 18 of FILE_INFO_BY_HANDLE_CLASS),
+// declared here since the headers give it only to builds that require Windows 8.
+const auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+struct FileIdInformation {
+  ULONGLONG volumeSerialNumber;
+  BYTE fileId[16];
+};
+
 FileIdentity IdentityFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
   FileIdentity identity;
   identity.volume = info.dwVolumeSerialNumber;
@@ -213,6 +212,14 @@ int IdentityOf(intptr_t handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(Win(handle), &info)) return ErrnoFor(GetLastError());
   identity = IdentityFromInformation(info);
+  // The 128-bit ID where the system gives it: ReFS's 64-bit one is not unique. Windows 7
+  // refuses the class, and the 64-bit ID stays.
+  FileIdInformation id;
+  if (GetFileInformationByHandleEx(Win(handle), kFileIdInfo, &id, sizeof id)) {
+    identity.volume = id.volumeSerialNumber;
+    std::memcpy(&identity.index, id.fileId, 8);
+    std::memcpy(&identity.indexHigh, id.fileId + 8, 8);
+  }
   return 0;
 }
 
@@ -308,9 +315,10 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
       security.lpSecurityDescriptor = descriptor;
     }
   }
+  // DELETE, so that the file is renamed into place and discarded through this handle.
   // Sharing deletion: an interrupt can remove the file by its name while this handle is open
   // (platform/process.h).
-  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                &security, CREATE_NEW, attributes, nullptr);
   const DWORD error = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (descriptor != nullptr) LocalFree(descriptor);
@@ -351,21 +359,47 @@ int Rename(const Folder& folder, const std::string& from, const std::string& to,
   return error == 0 ? 0 : ErrnoFor(error, nativeTo);
 }
 
-int SyncRename(const Folder& folder, const std::string& name) {
-  // MOVEFILE_WRITE_THROUGH flushes only a move done as a copy and a delete, not a rename
-  // within one volume: flushing the renamed file commits the volume's metadata, the new
-  // name with it.
-  const std::wstring native = InFolder(folder, name);
-  HANDLE renamed = INVALID_HANDLE_VALUE;
-  DWORD error = RetryWhileBusy([&] {
-    renamed = CreateFileW(native.c_str(), GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return renamed == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
+int RenameWritten(const Folder& folder, intptr_t handle, const std::string&, const std::string& to) {
+  // Through the handle: whatever another program does with the temporary name (a scanner
+  // that opened it) the file renamed is the one written. The full path of the target, as
+  // FILE_RENAME_INFO takes it; the structure ends in the name.
+  const std::wstring native = InFolder(folder, to);
+  const size_t bytes = native.size() * sizeof(wchar_t);
+  std::string buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t), '\0');
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(bytes);
+  std::memcpy(rename->FileName, native.c_str(), bytes);
+  const DWORD error = RetryWhileBusy([&] {
+    return ErrorUnless(SetFileInformationByHandle(Win(handle), FileRenameInfo, rename,
+                                                  static_cast<DWORD>(buffer.size())));
   });
-  if (error == 0) error = ErrorUnless(FlushFileBuffers(renamed));
-  if (renamed != INVALID_HANDLE_VALUE) CloseHandle(renamed);
+  if (error == ERROR_ACCESS_DENIED && IsOpenElsewhere(native)) return EBUSY;
   return error == 0 ? 0 : ErrnoFor(error, native);
+}
+
+int SyncRename(const Folder&, intptr_t handle, const std::string&) {
+  // A rename within one volume is written through only by a flush of the renamed file,
+  // which commits the volume's metadata, the new name with it: the handle that wrote it.
+  return FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError());
+}
+
+void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
+  // Through the handle, which a scanner that holds the file sharing deletion can't refuse:
+  // the file goes when the last handle closes. By name only where that fails.
+  FILE_DISPOSITION_INFO disposition;
+  disposition.DeleteFile = TRUE;
+  const bool marked = handle != -1 && SetFileInformationByHandle(Win(handle), FileDispositionInfo,
+                                                                 &disposition, sizeof disposition);
+  if (handle != -1) CloseHandle(Win(handle));
+  if (!marked) {
+    const std::wstring native = InFolder(folder, name);
+    (void)RetryWhileBusy([&] {
+      const DWORD error = ErrorUnless(DeleteFileW(native.c_str()));
+      return error == ERROR_FILE_NOT_FOUND ? DWORD{0} : error;
+    });
+  }
 }
 
 int Remove(const Folder& folder, const std::string& name) {
@@ -373,14 +407,18 @@ int Remove(const Folder& folder, const std::string& name) {
   return DeleteFileW(native.c_str()) ? 0 : ErrnoFor(GetLastError(), native);
 }
 
-int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+const bool kRenamesAsideForRemoval = false;
+
+namespace {
+
+// Opens `name` for its removal, sharing only `sharing` with other programs; a symbolic link
+// or junction is held itself, never the file it points to.
+int Hold(const Folder& folder, const std::string& name, DWORD sharing, intptr_t& handle) {
   const std::wstring native = InFolder(folder, name);
-  // Sharing reading only: the open fails while another program has the file open for
-  // writing (or without sharing its removal), and no program can start writing meanwhile.
   HANDLE held = INVALID_HANDLE_VALUE;
   const DWORD error = RetryWhileBusy([&] {
-    held = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    held = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return held == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
   });
   if (error != 0) return ErrnoFor(error, native);
@@ -388,32 +426,60 @@ int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& hand
   return 0;
 }
 
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t& handle) {
+// Whether a removal through a handle was refused because the system does not offer it, as
+// opposed to the file: Windows before 10 1607, file systems other than NTFS, Wine.
+bool Unsupported(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+         error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace
+
+int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+  // Sharing reading only: the open fails while another program has the file open for
+  // writing (or without sharing its removal), and no program can start writing to it,
+  // rename over it or remove it meanwhile.
+  return Hold(folder, name, FILE_SHARE_READ, handle);
+}
+
+int IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle, FileIdentity& identity) {
+  FILE_BASIC_INFO basic;
+  if (!GetFileInformationByHandleEx(Win(handle), FileBasicInfo, &basic, sizeof basic)) {
+    return ErrnoFor(GetLastError());
+  }
+  // A link was read through: it is compared by the file it points to.
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return IdentityAtPath(folder.PathOf(name), identity);
+  }
+  return IdentityOf(handle, identity);
+}
+
+int RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
   // The POSIX semantics take the name away at once, even while a reader that shares deletion
   // (a previewer, a tail viewer) still has the file open: the logger can create the part
-  // anew meanwhile. Windows 10 1607 and later accept them on NTFS; older systems, other file
-  // systems and Wine refuse them.
+  // anew meanwhile. Windows 10 1607 and later accept them on NTFS.
   DispositionEx posix{kDispositionDelete | kDispositionPosixSemantics};
   if (SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return 0;
-  // The classic deletion happens only when the last handle closes, and until then the file
-  // lingers "delete pending": remove it only while no other program has it open. An open
-  // that shares nothing succeeds only then; the file's name is this tool's own meanwhile.
-  CloseHandle(Win(std::exchange(handle, -1)));
-  const std::wstring native = InFolder(folder, name);
-  HANDLE alone = INVALID_HANDLE_VALUE;
-  DWORD error = RetryWhileBusy([&] {
-    alone = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    return alone == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
-  });
-  if (error != 0) return ErrnoFor(error, native);
-  handle = Handle(alone);
+  const DWORD error = GetLastError();
+  if (Unsupported(error)) return ENOTSUP;
+  // STATUS_CANNOT_DELETE: read-only (looked at before) or mapped by another program.
+  if (error == ERROR_ACCESS_DENIED) return EBUSY;
+  return ErrnoFor(error);
+}
+
+int HoldAlone(const Folder& folder, const std::string& name, intptr_t& handle) {
+  // The classic removal happens only when the last handle closes, and until then the file
+  // lingers "delete pending": it is removed only while no other program has it open, which
+  // an open that shares nothing tells.
+  return Hold(folder, name, 0, handle);
+}
+
+int RemoveAlone(intptr_t handle) {
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
-  error = RetryWhileBusy([&] {
-    return ErrorUnless(SetFileInformationByHandle(alone, FileDispositionInfo, &disposition,
-                                                  sizeof disposition));
-  });
+  const DWORD error = ErrorUnless(SetFileInformationByHandle(Win(handle), FileDispositionInfo,
+                                                             &disposition, sizeof disposition));
+  if (error == ERROR_ACCESS_DENIED) return EBUSY;  // mapped by another program
   return error == 0 ? 0 : ErrnoFor(error);
 }
 

@@ -22,4 +22,19 @@ void OnInterruptRemove(const Folder& folder, const std::string& name);
 void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name);
 void OnInterruptDoNothing();
 
+// While an object of this class lives, an interrupt waits: a step on the file system and its
+// registration above change together, so that there is no moment at which an interrupt finds
+// the file renamed or created but not registered, or registered but already gone. The
+// interrupt, if one came, is acted on once the object is gone.
+class InterruptsHeldBack {
+ public:
+  InterruptsHeldBack();
+  ~InterruptsHeldBack();
+  InterruptsHeldBack(const InterruptsHeldBack&) = delete;
+  InterruptsHeldBack& operator=(const InterruptsHeldBack&) = delete;
+
+ private:
+  alignas(16) unsigned char saved_[128];  // the platform's own state to restore (POSIX: the signal mask)
+};
+
 }  // namespace acqsort

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -67,5 +68,21 @@ void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const
 }
 
 void OnInterruptDoNothing() { undo = kNothing; }
+
+InterruptsHeldBack::InterruptsHeldBack() {
+  static_assert(sizeof(sigset_t) <= sizeof saved_, "the signal mask must fit");
+  sigset_t interrupts;
+  sigemptyset(&interrupts);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+  // Should the mask not be changed, interrupts are not held back, as before this object.
+  if (::pthread_sigmask(SIG_BLOCK, &interrupts, reinterpret_cast<sigset_t*>(saved_)) != 0) {
+    sigemptyset(reinterpret_cast<sigset_t*>(saved_));
+  }
+}
+
+InterruptsHeldBack::~InterruptsHeldBack() {
+  // A held-back interrupt is delivered here, to the handler, with the registration done.
+  ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(saved_), nullptr);
+}
 
 }  // namespace acqsort

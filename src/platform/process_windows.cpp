@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 
 #include "platform/process.h"
@@ -10,16 +9,29 @@ namespace acqsort {
 
 namespace {
 
-// What the console control handler undoes. It runs on a thread of its own, which Windows
-// starts for the event; the kind is set last and cleared first, so that it never reads
-// names half written.
+// The one step that an interrupt undoes. The console control handler runs on a thread of
+// its own, which Windows starts for the event, while the run goes on: the state is changed
+// and read only under one lock, which the handler keeps until it has ended the process, so
+// that it never sees a name half written or a step changing under it. The names are full
+// and long (\\?\...), prepared before the step: the handler does no work but the undoing.
+//
+//   kNothing     nothing of the run's to undo
+//   kRemove      undoName is a temporary file the run is writing: deleted
+//   kRenameBack  undoName is a file set aside for its removal: renamed back to undoBack,
+//                never over a file that took that name meanwhile
 enum Undo : int { kNothing, kRemove, kRenameBack };
-std::atomic<int> undo{kNothing};
-std::wstring undoName;
-std::wstring undoBack;
 
-std::wstring InFolder(const Folder& folder, const std::string& name) {
-  return WideFromNarrow(folder.PathOf(name));
+struct Registry {
+  CRITICAL_SECTION lock;
+  Undo undo = kNothing;
+  std::wstring undoName;
+  std::wstring undoBack;
+  Registry() { InitializeCriticalSection(&lock); }
+};
+
+Registry& TheRegistry() {
+  static Registry registry;  // made on first use, by the run, before any handler can run
+  return registry;
 }
 
 BOOL WINAPI OnControl(DWORD event) {
@@ -27,42 +39,60 @@ BOOL WINAPI OnControl(DWORD event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
     case CTRL_CLOSE_EVENT:
-    case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
       break;
+    case CTRL_LOGOFF_EVENT:
+      // Sent only to a program without a console of the user's own (a scheduled task, a
+      // service) when any user logs off: it is no reason to end the run.
+      return TRUE;
     default:
       return FALSE;
   }
-  const int step = undo.exchange(kNothing);
-  if (step == kRemove) {
-    // The tool's own handle shares deletion: the file goes when the process ends and that
-    // handle closes.
-    DeleteFileW(undoName.c_str());
-  } else if (step == kRenameBack) {
-    MoveFileExW(undoName.c_str(), undoBack.c_str(), MOVEFILE_WRITE_THROUGH);
+  Registry& registry = TheRegistry();
+  EnterCriticalSection(&registry.lock);  // waits while the run changes a step and its record
+  if (registry.undo == kRemove) {
+    // The tool's own handle shares deletion: the file goes when this process ends.
+    DeleteFileW(registry.undoName.c_str());
+  } else if (registry.undo == kRenameBack) {
+    MoveFileExW(registry.undoName.c_str(), registry.undoBack.c_str(), MOVEFILE_WRITE_THROUGH);
   }
-  // Not handled: Windows ends the process as for the event (STATUS_CONTROL_C_EXIT).
-  return FALSE;
+  // Ended here, with the lock held, as Windows would end it for the event: the run must not
+  // go on past the step that was just undone.
+  TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return TRUE;
+}
+
+void Register(Undo undo, std::wstring name, std::wstring back) {
+  Registry& registry = TheRegistry();
+  EnterCriticalSection(&registry.lock);
+  registry.undo = undo;
+  registry.undoName = std::move(name);
+  registry.undoBack = std::move(back);
+  LeaveCriticalSection(&registry.lock);
 }
 
 }  // namespace
 
 // Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met it.
-void KeepSignalsFromEndingTheRun() { SetConsoleCtrlHandler(OnControl, TRUE); }
+void KeepSignalsFromEndingTheRun() {
+  (void)TheRegistry();
+  SetConsoleCtrlHandler(OnControl, TRUE);
+}
 
 void OnInterruptRemove(const Folder& folder, const std::string& name) {
-  undo = kNothing;
-  undoName = InFolder(folder, name);
-  undo = kRemove;
+  Register(kRemove, NativePath(folder.PathOf(name)), std::wstring());
 }
 
 void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name) {
-  undo = kNothing;
-  undoName = InFolder(folder, aside);
-  undoBack = InFolder(folder, name);
-  undo = kRenameBack;
+  Register(kRenameBack, NativePath(folder.PathOf(aside)), NativePath(folder.PathOf(name)));
 }
 
-void OnInterruptDoNothing() { undo = kNothing; }
+void OnInterruptDoNothing() { Register(kNothing, std::wstring(), std::wstring()); }
+
+// The lock of the registry is reentrant for the thread that holds it: the run registers
+// while it holds interrupts back.
+InterruptsHeldBack::InterruptsHeldBack() { EnterCriticalSection(&TheRegistry().lock); }
+
+InterruptsHeldBack::~InterruptsHeldBack() { LeaveCriticalSection(&TheRegistry().lock); }
 
 }  // namespace acqsort

@@ -10,10 +10,10 @@ namespace acqsort {
 
 int ErrnoFromSystemError(unsigned long error) {
   switch (error) {
+    // Only these mean absence: a share that went away (ERROR_BAD_NETPATH,
+    // ERROR_NETNAME_DELETED) or a name Windows can't take keeps the system's own words.
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_NETPATH:
       return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_CURRENT_DIRECTORY:
@@ -51,11 +51,16 @@ std::string WindowsErrorWords(int error) {
   if (error >= 0) return std::strerror(error);
   const DWORD code = static_cast<DWORD>(-error);
   const std::string number = "Windows error " + std::to_string(code);
+  // In US English, as every other word of the report, where the system has the text in it;
+  // else in the language Windows chooses.
   wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-          FORMAT_MESSAGE_MAX_WIDTH_MASK,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  DWORD length = 0;
+  for (const DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
+    length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                            nullptr, code, language, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length > 0) break;
+  }
   std::string words;
   if (length > 0 && text != nullptr) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);

@@ -23,4 +23,16 @@ std::wstring LongPathOf(const std::wstring& full) {
   return L"\\\\?\\" + full;
 }
 
+std::wstring NativePath(const std::string& path) {
+  std::wstring wide = WideFromNarrow(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  return LongPathOf(full);
+}
+
 }  // namespace acqsort

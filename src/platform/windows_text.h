@@ -18,4 +18,8 @@ std::wstring WideFromNarrow(std::string_view text);
 // path (\\.\...) stay as they are.
 std::wstring LongPathOf(const std::wstring& full);
 
+// The path as printed ("ACQ\data.txt", relative to the working directory) in the form that
+// every Win32 call of the tool takes: full and long.
+std::wstring NativePath(const std::string& path);
+
 }  // namespace acqsort
