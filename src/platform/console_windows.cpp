@@ -8,6 +8,7 @@
 #include "platform/console.h"
 #include "platform/newlines.h"
 #include "platform/windows_error.h"
+#include "platform/win32_calls.h"
 #include "platform/windows_text.h"
 
 namespace acqsort {
@@ -16,7 +17,7 @@ namespace {
 
 bool IsConsole(HANDLE handle) {
   DWORD mode = 0;
-  return GetConsoleMode(handle, &mode) != 0;
+  return Win32().GetConsoleMode(handle, &mode) != 0;
 }
 
 // 0 when all of `text` was written, else the system error code.
@@ -27,8 +28,12 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
     size_t size = wide.size();
     while (size > 0) {
       DWORD chunk = size > 16384 ? 16384 : static_cast<DWORD>(size);
+      // A chunk never ends between the two halves of a surrogate pair.
+      if (chunk < size && data[chunk - 1] >= 0xD800 && data[chunk - 1] <= 0xDBFF) --chunk;
       DWORD written = 0;
-      if (!WriteConsoleW(handle, data, chunk, &written, nullptr) || written == 0) return GetLastError();
+      if (!Win32().WriteConsoleW(handle, data, chunk, &written, nullptr)) return GetLastError();
+      // Success without progress sets no error code: one of its own, not a stale one.
+      if (written == 0) return ERROR_WRITE_FAULT;
       data += written;
       size -= written;
     }
@@ -39,7 +44,7 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
   while (size > 0) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(handle, data, chunk, &written, nullptr)) return GetLastError();
+    if (!Win32().WriteFile(handle, data, chunk, &written, nullptr)) return GetLastError();
     if (written == 0) return ERROR_HANDLE_DISK_FULL;
     data += written;
     size -= written;
@@ -62,7 +67,7 @@ StandardOutput::StandardOutput() = default;
 
 void StandardOutput::WriteLine(std::string_view line) {
   if (absent_ || !lostReason_.empty()) return;
-  HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+  HANDLE handle = Win32().GetStdHandle(STD_OUTPUT_HANDLE);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     absent_ = true;  // started without a standard output (a detached process): nobody to tell
     return;
@@ -75,7 +80,7 @@ void StandardOutput::WriteLine(std::string_view line) {
 }
 
 void WriteToStandardError(std::string_view line) {
-  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  HANDLE handle = Win32().GetStdHandle(STD_ERROR_HANDLE);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
   (void)WriteAll(handle, WithCrLf(line));
 }

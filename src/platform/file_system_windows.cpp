@@ -16,6 +16,7 @@
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
 #include "platform/windows_error.h"
+#include "platform/win32_calls.h"
 #include "platform/windows_text.h"
 
 namespace acqsort {
@@ -74,7 +75,7 @@ DWORD RetryWhileBusy(Attempt attempt) {
 }
 
 bool IsDirectory(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
+  DWORD attributes = Win32().GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -123,12 +124,12 @@ std::wstring InFolder(const Folder& folder, const std::string& name) {
 // a viewer fails a replace with access denied, as a write-protected one does, and an open
 // that shares nothing tells the two apart.
 bool IsOpenElsewhere(const std::wstring& native) {
-  const DWORD attributes = GetFileAttributesW(native.c_str());
+  const DWORD attributes = Win32().GetFileAttributesW(native.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0) return false;
-  HANDLE probe = CreateFileW(native.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  HANDLE probe = Win32().CreateFileW(native.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   if (probe != INVALID_HANDLE_VALUE) {
-    CloseHandle(probe);
+    Win32().CloseHandle(probe);
     return false;
   }
   return GetLastError() == ERROR_SHARING_VIOLATION;
@@ -173,21 +174,21 @@ std::string ErrorText(int error) { return WindowsErrorWords(error); }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
-void Close(intptr_t handle) { CloseHandle(Win(handle)); }
+void Close(intptr_t handle) { Win32().CloseHandle(Win(handle)); }
 
 Result<intptr_t> OpenRegularForReading(const std::string& path) {
   std::wstring native = NativePath(path);
   // A folder is no data file; say so in the same words as elsewhere.
   if (IsDirectory(native)) return Failure{path, Reason("can't be opened", EISDIR)};
   // Other programs may go on reading, writing and removing the file meanwhile.
-  HANDLE handle = CreateFileW(native.c_str(), GENERIC_READ,
+  HANDLE handle = Win32().CreateFileW(native.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return SystemFailure(path, "can't be opened", GetLastError(), native);
   }
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
-    CloseHandle(handle);
+  if (Win32().GetFileType(handle) != FILE_TYPE_DISK) {
+    Win32().CloseHandle(handle);
     return Failure{path, NotARegularFileReason("can't be opened")};
   }
   return Handle(handle);
@@ -196,7 +197,7 @@ Result<intptr_t> OpenRegularForReading(const std::string& path) {
 Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
   DWORD read = 0;
   DWORD want = capacity > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(capacity);
-  if (!ReadFile(Win(handle), buffer, want, &read, nullptr)) {
+  if (!Win32().ReadFile(Win(handle), buffer, want, &read, nullptr)) {
     return SystemFailure(path, "can't be read", GetLastError());
   }
   return static_cast<size_t>(read);
@@ -204,18 +205,18 @@ Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, 
 
 uint64_t CurrentSize(intptr_t handle) {
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(Win(handle), &size) || size.QuadPart < 0) return 0;
+  if (!Win32().GetFileSizeEx(Win(handle), &size) || size.QuadPart < 0) return 0;
   return static_cast<uint64_t>(size.QuadPart);
 }
 
 int IdentityOf(intptr_t handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Win(handle), &info)) return ErrnoFor(GetLastError());
+  if (!Win32().GetFileInformationByHandle(Win(handle), &info)) return ErrnoFor(GetLastError());
   identity = IdentityFromInformation(info);
   // The 128-bit ID where the system gives it: ReFS's 64-bit one is not unique. Windows 7
   // refuses the class, and the 64-bit ID stays.
   FileIdInformation id;
-  if (GetFileInformationByHandleEx(Win(handle), kFileIdInfo, &id, sizeof id)) {
+  if (Win32().GetFileInformationByHandleEx(Win(handle), kFileIdInfo, &id, sizeof id)) {
     identity.volume = id.volumeSerialNumber;
     std::memcpy(&identity.index, id.fileId, 8);
     std::memcpy(&identity.indexHigh, id.fileId + 8, 8);
@@ -227,22 +228,22 @@ int IdentityAtPath(const std::string& path, FileIdentity& identity) {
   const std::wstring native = NativePath(path);
   // Attributes alone, sharing everything: no other program notices. The flag lets a folder
   // be opened too.
-  HANDLE handle = CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE handle = Win32().CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return ErrnoFor(GetLastError(), native);
   const int error = IdentityOf(Handle(handle), identity);
-  CloseHandle(handle);
+  Win32().CloseHandle(handle);
   return error;
 }
 
 Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
   if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
-  HANDLE mapping = CreateFileMappingW(Win(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
-  const void* base = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+  HANDLE mapping = Win32().CreateFileMappingW(Win(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  const void* base = mapping == nullptr ? nullptr : Win32().MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
   if (base == nullptr) {
     DWORD error = GetLastError();
-    if (mapping != nullptr) CloseHandle(mapping);
+    if (mapping != nullptr) Win32().CloseHandle(mapping);
     return SystemFailure(path, "can't be read", error);
   }
   GuardAgainstInPageErrors();
@@ -261,12 +262,12 @@ void Unmap(const char* base, size_t, intptr_t object) {
     UnmapViewOfFile(view);
   }
   guardedBase.store(nullptr);
-  CloseHandle(Win(object));
+  Win32().CloseHandle(Win(object));
 }
 
 int OpenFolder(const std::string& path, intptr_t& handle) {
   const std::wstring native = NativePath(path.empty() ? "." : path);
-  const DWORD attributes = GetFileAttributesW(native.c_str());
+  const DWORD attributes = Win32().GetFileAttributesW(native.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoFor(GetLastError(), native);
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
   // Windows names files by path alone: the folder's path is all there is to keep.
@@ -280,7 +281,7 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   existing = Existing{};
   existing.name = name;
   const std::wstring native = InFolder(folder, name);
-  const DWORD attributes = GetFileAttributesW(native.c_str());
+  const DWORD attributes = Win32().GetFileAttributesW(native.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     return IsNotFound(error) && !HasOverlongComponent(native) ? 0 : ErrnoFor(error, native);
@@ -310,7 +311,7 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
                                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE);
     if (kept != 0) attributes = kept;
     const std::wstring old = InFolder(folder, replaced.name);
-    if (GetNamedSecurityInfoW(old.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+    if (Win32().GetNamedSecurityInfoW(old.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                               nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
       security.lpSecurityDescriptor = descriptor;
     }
@@ -318,7 +319,7 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
   // DELETE, so that the file is renamed into place and discarded through this handle.
   // Sharing deletion: an interrupt can remove the file by its name while this handle is open
   // (platform/process.h).
-  HANDLE created = CreateFileW(native.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  HANDLE created = Win32().CreateFileW(native.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                &security, CREATE_NEW, attributes, nullptr);
   const DWORD error = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (descriptor != nullptr) LocalFree(descriptor);
@@ -331,7 +332,7 @@ int WriteAll(intptr_t handle, const char* data, size_t size) {
   while (size > 0) {
     const DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(Win(handle), data, chunk, &written, nullptr)) return ErrnoFor(GetLastError());
+    if (!Win32().WriteFile(Win(handle), data, chunk, &written, nullptr)) return ErrnoFor(GetLastError());
     if (written == 0) return ENOSPC;
     data += written;
     size -= written;
@@ -343,9 +344,9 @@ int WriteAll(intptr_t handle, const char* data, size_t size) {
 // flush in SyncData() do.
 void StartWriteback(intptr_t) {}
 
-int SyncData(intptr_t handle) { return FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+int SyncData(intptr_t handle) { return Win32().FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
 
-int CloseWritten(intptr_t handle) { return CloseHandle(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+int CloseWritten(intptr_t handle) { return Win32().CloseHandle(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
 
 int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
   const std::wstring nativeFrom = InFolder(folder, from);
@@ -353,7 +354,7 @@ int Rename(const Folder& folder, const std::string& from, const std::string& to,
   // Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move (ERROR_ALREADY_EXISTS).
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   const DWORD error = RetryWhileBusy([&] {
-    return ErrorUnless(MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), flags));
+    return ErrorUnless(Win32().MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), flags));
   });
   if (error == ERROR_ACCESS_DENIED && replace && IsOpenElsewhere(nativeTo)) return EBUSY;
   return error == 0 ? 0 : ErrnoFor(error, nativeTo);
@@ -372,7 +373,7 @@ int RenameWritten(const Folder& folder, intptr_t handle, const std::string&, con
   rename->FileNameLength = static_cast<DWORD>(bytes);
   std::memcpy(rename->FileName, native.c_str(), bytes);
   const DWORD error = RetryWhileBusy([&] {
-    return ErrorUnless(SetFileInformationByHandle(Win(handle), FileRenameInfo, rename,
+    return ErrorUnless(Win32().SetFileInformationByHandle(Win(handle), FileRenameInfo, rename,
                                                   static_cast<DWORD>(buffer.size())));
   });
   if (error == ERROR_ACCESS_DENIED && IsOpenElsewhere(native)) return EBUSY;
@@ -382,7 +383,7 @@ int RenameWritten(const Folder& folder, intptr_t handle, const std::string&, con
 int SyncRename(const Folder&, intptr_t handle, const std::string&) {
   // A rename within one volume is written through only by a flush of the renamed file,
   // which commits the volume's metadata, the new name with it: the handle that wrote it.
-  return FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError());
+  return Win32().FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError());
 }
 
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
@@ -390,13 +391,13 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
   // the file goes when the last handle closes. By name only where that fails.
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
-  const bool marked = handle != -1 && SetFileInformationByHandle(Win(handle), FileDispositionInfo,
+  const bool marked = handle != -1 && Win32().SetFileInformationByHandle(Win(handle), FileDispositionInfo,
                                                                  &disposition, sizeof disposition);
-  if (handle != -1) CloseHandle(Win(handle));
+  if (handle != -1) Win32().CloseHandle(Win(handle));
   if (!marked) {
     const std::wstring native = InFolder(folder, name);
     (void)RetryWhileBusy([&] {
-      const DWORD error = ErrorUnless(DeleteFileW(native.c_str()));
+      const DWORD error = ErrorUnless(Win32().DeleteFileW(native.c_str()));
       return error == ERROR_FILE_NOT_FOUND ? DWORD{0} : error;
     });
   }
@@ -404,7 +405,7 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
 
 int Remove(const Folder& folder, const std::string& name) {
   const std::wstring native = InFolder(folder, name);
-  return DeleteFileW(native.c_str()) ? 0 : ErrnoFor(GetLastError(), native);
+  return Win32().DeleteFileW(native.c_str()) ? 0 : ErrnoFor(GetLastError(), native);
 }
 
 const bool kRenamesAsideForRemoval = false;
@@ -417,7 +418,7 @@ int Hold(const Folder& folder, const std::string& name, DWORD sharing, intptr_t&
   const std::wstring native = InFolder(folder, name);
   HANDLE held = INVALID_HANDLE_VALUE;
   const DWORD error = RetryWhileBusy([&] {
-    held = CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING,
+    held = Win32().CreateFileW(native.c_str(), DELETE | FILE_READ_ATTRIBUTES, sharing, nullptr, OPEN_EXISTING,
                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return held == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
   });
@@ -444,7 +445,7 @@ int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& hand
 
 int IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle, FileIdentity& identity) {
   FILE_BASIC_INFO basic;
-  if (!GetFileInformationByHandleEx(Win(handle), FileBasicInfo, &basic, sizeof basic)) {
+  if (!Win32().GetFileInformationByHandleEx(Win(handle), FileBasicInfo, &basic, sizeof basic)) {
     return ErrnoFor(GetLastError());
   }
   // A link was read through: it is compared by the file it points to.
@@ -459,7 +460,7 @@ int RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
   // (a previewer, a tail viewer) still has the file open: the logger can create the part
   // anew meanwhile. Windows 10 1607 and later accept them on NTFS.
   DispositionEx posix{kDispositionDelete | kDispositionPosixSemantics};
-  if (SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return 0;
+  if (Win32().SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return 0;
   const DWORD error = GetLastError();
   if (Unsupported(error)) return ENOTSUP;
   // STATUS_CANNOT_DELETE: read-only (looked at before) or mapped by another program.
@@ -477,14 +478,14 @@ int HoldAlone(const Folder& folder, const std::string& name, intptr_t& handle) {
 int RemoveAlone(intptr_t handle) {
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
-  const DWORD error = ErrorUnless(SetFileInformationByHandle(Win(handle), FileDispositionInfo,
+  const DWORD error = ErrorUnless(Win32().SetFileInformationByHandle(Win(handle), FileDispositionInfo,
                                                              &disposition, sizeof disposition));
   if (error == ERROR_ACCESS_DENIED) return EBUSY;  // mapped by another program
   return error == 0 ? 0 : ErrnoFor(error);
 }
 
 void ReleaseHeld(intptr_t handle) {
-  if (handle != -1) CloseHandle(Win(handle));
+  if (handle != -1) Win32().CloseHandle(Win(handle));
 }
 
 }  // namespace detail

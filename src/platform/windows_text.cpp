@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/utf8.h"
+#include "platform/win32_calls.h"
 
 namespace acqsort {
 
@@ -26,10 +27,10 @@ std::wstring LongPathOf(const std::wstring& full) {
 std::wstring NativePath(const std::string& path) {
   std::wstring wide = WideFromNarrow(path);
   if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  DWORD size = Win32().GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return wide;
   std::wstring full(size, L'\0');
-  DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  DWORD length = Win32().GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
   if (length == 0 || length >= size) return wide;
   full.resize(length);
   return LongPathOf(full);
