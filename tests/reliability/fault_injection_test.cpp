@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -112,9 +114,11 @@ class FaultCampaign {
   }
 
   // Runs the tool on a fresh copy of the small run in `work` and checks what it left.
-  // `trace`, when not empty, is where the run's strace output went.
+  // `trace`, when not empty, is where the run's strace output went. `killed`: the run may be
+  // ended without warning, and may leave a temporary file; `interrupted`: it must end by
+  // SIGINT, with no temporary file left.
   void Run(const std::string& label, const fs::path& work, ToolOptions options, bool killed,
-           const fs::path& trace = {}) {
+           const fs::path& trace = {}, bool interrupted = false) {
     ++runs_;
     options.timeLimitSeconds = 30;
     ToolExit exit = RunTool(work, options);
@@ -125,7 +129,13 @@ class FaultCampaign {
       const std::string order = CheckDurableBeforeRemoval(TraceLines(trace), work / "ACQ");
       if (!order.empty()) found.push_back(order);
     }
-    CheckStatus(exit, after, killed, found);
+    if (interrupted) {
+      if (!exit.signaled || exit.status != SIGINT) {
+        found.push_back("not ended by the interrupt (status " + std::to_string(exit.status) + ")");
+      }
+    } else {
+      CheckStatus(exit, after, killed, found);
+    }
     for (const std::string& violation : found) {
       violations_.push_back(label + ": " + violation + "\n    output: " + exit.output + "    errors: " + exit.errors);
     }
@@ -250,6 +260,10 @@ TEST_P(FaultInjectionTest, EverySystemCallOfASmallRunFailsInTurnAndNothingIsLost
     ToolOptions kill;
     kill.wrapper = strace({"inject=" + name + ":signal=KILL:when=" + std::to_string(when)});
     campaign.Run("kill at " + at, campaign.Fresh(work), kill, true, trace);
+    // Ctrl-C at the call: the handler undoes the registered step, whatever the moment.
+    ToolOptions interrupt;
+    interrupt.wrapper = strace({"inject=" + name + ":signal=INT:when=" + std::to_string(when)});
+    campaign.Run("SIGINT at " + at, campaign.Fresh(work), interrupt, false, trace, true);
   }
 
   if (share == 0) {
