@@ -34,7 +34,11 @@ Registry& TheRegistry() {
   return registry;
 }
 
-BOOL WINAPI OnControl(DWORD event) {
+}  // namespace
+
+// Not static: the Windows suite calls it on a thread of its own, as Windows would, at every
+// Win32 call of a run (tests/windows/faulty_calls.cpp).
+BOOL WINAPI OnConsoleControl(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
@@ -62,6 +66,8 @@ BOOL WINAPI OnControl(DWORD event) {
   return TRUE;
 }
 
+namespace {
+
 void Register(Undo undo, std::wstring name, std::wstring back) {
   Registry& registry = TheRegistry();
   EnterCriticalSection(&registry.lock);
@@ -76,7 +82,7 @@ void Register(Undo undo, std::wstring name, std::wstring back) {
 // Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met it.
 void KeepSignalsFromEndingTheRun() {
   (void)TheRegistry();
-  SetConsoleCtrlHandler(OnControl, TRUE);
+  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 void OnInterruptRemove(const Folder& folder, const std::string& name) {

@@ -10,7 +10,9 @@
 //   - status 0 only when all is done (a part kept with its error line aside); status 1 with
 //     one error line naming a file, or the line that the report was lost; nothing else,
 //     unless the process was ended (status 137);
-//   - no temporary file is left, unless the process was ended.
+//   - no temporary file is left, unless the process was ended;
+//   - Ctrl+C at the call (the tool's handler run on a thread of its own) ends the run as
+//     Windows would end it (STATUS_CONTROL_C_EXIT), with no temporary file left.
 //
 //   acqsort_fault_injection <acqsort_faulty.exe> <scratch folder> <share> <shares>
 //
@@ -172,10 +174,11 @@ int main(int argc, char** argv) {
   long calls = 0;
   for (long call = share;; call += shares) {
     bool reached = false;
-    for (size_t variant = 0; variant <= std::size(kErrors); ++variant) {
+    for (size_t variant = 0; variant <= std::size(kErrors) + 1; ++variant) {
       const bool killed = variant == std::size(kErrors);
-      const std::string error = killed ? "kill" : std::to_string(kErrors[variant].second);
-      const std::string errorName = killed ? "an end of the process" : kErrors[variant].first;
+      const bool interrupted = variant == std::size(kErrors) + 1;
+      const std::string error = killed ? "kill" : interrupted ? "interrupt" : std::to_string(kErrors[variant].second);
+      const std::string errorName = killed ? "an end of the process" : interrupted ? "Ctrl+C" : kErrors[variant].first;
       SetEnvironmentVariableA("ACQSORT_FAIL_CALL", std::to_string(call).c_str());
       SetEnvironmentVariableA("ACQSORT_FAIL_ERROR", error.c_str());
       fs::remove(report);
@@ -204,6 +207,8 @@ int main(int argc, char** argv) {
       }
       if (killed) {
         if (exit.status != 137) found.push_back("status " + std::to_string(exit.status) + " after the end of the process");
+      } else if (interrupted) {
+        if (exit.status != STATUS_CONTROL_C_EXIT) found.push_back("not ended by Ctrl+C (status " + std::to_string(exit.status) + ")");
       } else if (exit.status == 0) {
         if (!sortedComplete) found.push_back("status 0, sorted file not complete");
         if (!mergedComplete) found.push_back("status 0, merged file not complete");

@@ -3,8 +3,10 @@
 // through the table from 1, the wrapper fails the call numbered ACQSORT_FAIL_CALL with the
 // system error code ACQSORT_FAIL_ERROR, as real Windows would fail it (the call's own
 // failure value, the code for GetLastError), or, when ACQSORT_FAIL_ERROR is "kill", ends
-// the process right there with status 137. The name of the call it struck is written to
-// the file ACQSORT_FAIL_REPORT, so that the test knows how far the run got.
+// the process right there with status 137, or, when it is "interrupt", makes the call and
+// then runs the tool's console control handler for Ctrl+C on a thread of its own, as
+// Windows would. The name of the call it struck is written to the file
+// ACQSORT_FAIL_REPORT, so that the test knows how far the run got.
 //
 // With ACQSORT_FILE_IDS_BY_NAME set, every file's ID is made from its current full name, as
 // FAT makes it from the place of its directory entry, so that a rename can change it; and no
@@ -19,11 +21,18 @@
 
 #include "platform/win32_calls.h"
 
+namespace acqsort {
+BOOL WINAPI OnConsoleControl(DWORD event);  // platform/process_windows.cpp
+}  // namespace acqsort
+
 namespace {
 
 long target = 0;  // 0: no call is struck
 DWORD code = 0;
 bool kill = false;
+bool interrupt = false;
+
+DWORD WINAPI ControlC(LPVOID) { return acqsort::OnConsoleControl(CTRL_C_EVENT); }
 long count = 0;
 wchar_t report[MAX_PATH];
 
@@ -37,7 +46,21 @@ bool Strikes(const char* name) {
     ::CloseHandle(file);
   }
   if (kill) ::TerminateProcess(::GetCurrentProcess(), 137);
-  return true;
+  return !interrupt;
+}
+
+// Ctrl+C right after the struck call returned. The handler ends the process, at once or,
+// while the run holds its registry (a file created or renamed and not yet registered), as
+// soon as the run lets go of it.
+void InterruptAfter(long call) {
+  if (!interrupt || call != target) return;
+  const DWORD error = ::GetLastError();
+  HANDLE thread = ::CreateThread(nullptr, 0, ControlC, nullptr, 0, nullptr);
+  if (thread != nullptr) {
+    ::WaitForSingleObject(thread, 500);
+    ::CloseHandle(thread);
+  }
+  ::SetLastError(error);
 }
 
 template <typename F>
@@ -62,7 +85,15 @@ struct Wrapper<R(WINAPI*)(A...)> {
         }
         return failure;
       }
-      return real(args...);
+      const long call = count;
+      if constexpr (std::is_void_v<R>) {
+        real(args...);
+        InterruptAfter(call);
+      } else {
+        const R result = real(args...);
+        InterruptAfter(call);
+        return result;
+      }
     }
   };
 };
@@ -119,7 +150,8 @@ bool InstallFaults() {
   target = std::atol(value);
   if (::GetEnvironmentVariableA("ACQSORT_FAIL_ERROR", value, sizeof value) == 0) return false;
   kill = std::strcmp(value, "kill") == 0;
-  code = kill ? 0 : static_cast<DWORD>(std::strtoul(value, nullptr, 10));
+  interrupt = std::strcmp(value, "interrupt") == 0;
+  code = kill || interrupt ? 0 : static_cast<DWORD>(std::strtoul(value, nullptr, 10));
   if (::GetEnvironmentVariableW(L"ACQSORT_FAIL_REPORT", report, MAX_PATH) == 0) return false;
 
   acqsort::Win32Calls& calls = acqsort::Win32();
