@@ -29,12 +29,7 @@ TEST(MergedFileHoldsPartTest, FindsWhatTheMergeWroteAndNothingElse) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testutil::ScratchDir dir;
-    AcqConfig config;
-    config.infFile = dir.Path("merged.txt");
-    config.inf1File = dir.Path("part1.txt");
-    config.inf2File = dir.Path("part2.txt");
-    config.inf3File = dir.Path("part3.txt");
-    config.infAllLabel = "parts";
+    const AcqConfig config = testutil::PartsIn(dir);
     const std::string* paths[] = {&config.inf1File, &config.inf2File, &config.inf3File};
     for (size_t i = 0; i < 3; ++i) testutil::WriteBytes(*paths[i], c.parts[i]);
     const Folder folder = dir.OpenFolder();

@@ -13,17 +13,6 @@
 namespace acqsort {
 namespace {
 
-// A configuration whose three parts lie in `dir`, as the report prints them.
-AcqConfig PartsIn(const testutil::ScratchDir& dir) {
-  AcqConfig config;
-  config.infFile = dir.Path("merged.txt");
-  config.inf1File = dir.Path("part1.txt");
-  config.inf2File = dir.Path("part2.txt");
-  config.inf3File = dir.Path("part3.txt");
-  config.infAllLabel = "parts";
-  return config;
-}
-
 // What the merge would have read of `path`.
 FileIdentity Read(const std::string& path) {
   Result<InputFile> file = InputFile::Open(path);
@@ -53,7 +42,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
   };
   for (const Case& c : cases) {
     testutil::ScratchDir dir;
-    const AcqConfig config = PartsIn(dir);
+    const AcqConfig config = testutil::PartsIn(dir);
     const std::string* paths[] = {&config.inf1File, &config.inf2File, &config.inf3File};
     MergedParts merged;
     std::string expected = c.report;
@@ -114,7 +103,7 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     testutil::ScratchDir dir;
-    const AcqConfig config = PartsIn(dir);
+    const AcqConfig config = testutil::PartsIn(dir);
     for (const std::string* part : {&config.inf1File, &config.inf2File, &config.inf3File}) {
       testutil::WriteBytes(*part, "record of " + *part + "\r\n");
     }

@@ -24,6 +24,16 @@ ScratchDir::ScratchDir() {
   std::filesystem::create_directories(root_);
 }
 
+AcqConfig PartsIn(const ScratchDir& dir) {
+  AcqConfig config;
+  config.infFile = dir.Path("merged.txt");
+  config.inf1File = dir.Path("part1.txt");
+  config.inf2File = dir.Path("part2.txt");
+  config.inf3File = dir.Path("part3.txt");
+  config.infAllLabel = "parts";
+  return config;
+}
+
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "config/acq_config.h"
 #include "platform/file_system.h"
 
 namespace acqsort::testutil {
@@ -28,6 +29,9 @@ class ScratchDir {
 
 // The tool's temporary files (ending in ".acqsort-tmp") directly in `folder`, by full path.
 std::vector<std::string> TemporaryFilesIn(const std::filesystem::path& folder);
+
+// A configuration whose merged file and three parts lie in `dir`, as the report prints them.
+AcqConfig PartsIn(const ScratchDir& dir);
 
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
