@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include "platform/console_detail.h"
+
 namespace acqsort {
 
 void Console::Report(std::initializer_list<std::string_view> pieces) {
@@ -8,9 +10,23 @@ void Console::Report(std::initializer_list<std::string_view> pieces) {
   WriteLine(line);
 }
 
+void StandardOutput::WriteLine(std::string_view line) {
+  if (absent_ || lost_.has_value()) return;
+  const SystemStatus written = detail::WriteLineTo(detail::StandardStream::kOutput, line);
+  if (written.Failed(EBADF)) {
+    absent_ = true;  // started without a standard output (a detached process): nobody to tell
+  } else if (!written.ok()) {
+    lost_ = FailureOf("standard output", "can't be written", written.error());
+  }
+}
+
 Outcome StandardOutput::Delivered() const {
-  if (lostReason_.empty()) return {};
-  return Failure{"standard output", lostReason_};
+  if (!lost_.has_value()) return {};
+  return *lost_;
+}
+
+void WriteToStandardError(std::string_view line) {
+  (void)detail::WriteLineTo(detail::StandardStream::kError, line);
 }
 
 }  // namespace acqsort

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,6 @@ void WriteToStandardError(std::string_view line);
 // process without any standard output has nobody to tell, which is no failure.
 class StandardOutput : public Console {
  public:
-  StandardOutput();
   void WriteLine(std::string_view line) override;
   void WriteNote(std::string_view line) override { WriteToStandardError(line); }
 
@@ -38,8 +38,8 @@ class StandardOutput : public Console {
   Outcome Delivered() const;
 
  private:
-  std::string lostReason_;  // why a line could not be written; empty while none failed
-  bool absent_ = false;     // there is no standard output at all
+  std::optional<Failure> lost_;  // why a line could not be written
+  bool absent_ = false;          // there is no standard output at all
 };
 
 

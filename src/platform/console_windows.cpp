@@ -3,11 +3,11 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
-#include "platform/console.h"
+#include "platform/console_detail.h"
 #include "platform/newlines.h"
-#include "platform/windows_error.h"
 #include "platform/win32_calls.h"
 #include "platform/windows_text.h"
 
@@ -20,8 +20,8 @@ bool IsConsole(HANDLE handle) {
   return Win32().GetConsoleMode(handle, &mode) != 0;
 }
 
-// 0 when all of `text` was written, else the system error code.
-DWORD WriteAll(HANDLE handle, const std::string& text) {
+// Writes all of `text`.
+SystemStatus WriteAll(HANDLE handle, const std::string& text) {
   if (IsConsole(handle)) {
     std::wstring wide = WideFromNarrow(text);
     const wchar_t* data = wide.data();
@@ -31,25 +31,25 @@ DWORD WriteAll(HANDLE handle, const std::string& text) {
       // A chunk never ends between the two halves of a surrogate pair.
       if (chunk < size && data[chunk - 1] >= 0xD800 && data[chunk - 1] <= 0xDBFF) --chunk;
       DWORD written = 0;
-      if (!Win32().WriteConsoleW(handle, data, chunk, &written, nullptr)) return GetLastError();
+      if (!Win32().WriteConsoleW(handle, data, chunk, &written, nullptr)) return SystemError::FromSystem(GetLastError());
       // Success without progress sets no error code: one of its own, not a stale one.
-      if (written == 0) return ERROR_WRITE_FAULT;
+      if (written == 0) return SystemError::FromSystem(ERROR_WRITE_FAULT);
       data += written;
       size -= written;
     }
-    return 0;
+    return {};
   }
   const char* data = text.data();
   size_t size = text.size();
   while (size > 0) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!Win32().WriteFile(handle, data, chunk, &written, nullptr)) return GetLastError();
-    if (written == 0) return ERROR_HANDLE_DISK_FULL;
+    if (!Win32().WriteFile(handle, data, chunk, &written, nullptr)) return SystemError::FromSystem(GetLastError());
+    if (written == 0) return SystemError::FromSystem(ERROR_HANDLE_DISK_FULL);
     data += written;
     size -= written;
   }
-  return 0;
+  return {};
 }
 
 // `line` and its end, every newline as CR LF, as a text-mode stream writes them: the banner
@@ -63,26 +63,15 @@ std::string WithCrLf(std::string_view line) {
 
 }  // namespace
 
-StandardOutput::StandardOutput() = default;
+namespace detail {
 
-void StandardOutput::WriteLine(std::string_view line) {
-  if (absent_ || !lostReason_.empty()) return;
-  HANDLE handle = Win32().GetStdHandle(STD_OUTPUT_HANDLE);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-    absent_ = true;  // started without a standard output (a detached process): nobody to tell
-    return;
-  }
-  const std::string text = WithCrLf(line);
-  const DWORD error = WriteAll(handle, text);
-  if (error != 0) {
-    lostReason_ = std::string("can't be written: ") + WindowsErrorWords(ErrnoFromSystemError(error));
-  }
+SystemStatus WriteLineTo(StandardStream stream, std::string_view line) {
+  HANDLE handle = Win32().GetStdHandle(stream == StandardStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  // Started without the stream (a detached process): nobody to tell.
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return SystemError::Of(EBADF);
+  return WriteAll(handle, WithCrLf(line));
 }
 
-void WriteToStandardError(std::string_view line) {
-  HANDLE handle = Win32().GetStdHandle(STD_ERROR_HANDLE);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-  (void)WriteAll(handle, WithCrLf(line));
-}
+}  // namespace detail
 
 }  // namespace acqsort

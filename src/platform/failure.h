@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -8,7 +7,8 @@
 namespace acqsort {
 
 // Why an operation on a file did not succeed: the file as the report lines print it
-// (backslashes kept) and the reason in words.
+// (backslashes kept) and the reason in words. A system's error becomes one through
+// FailureOf() (platform/system_error.h).
 struct Failure {
   std::string file;
   std::string reason;
@@ -16,12 +16,6 @@ struct Failure {
   // reason says enough.
   std::string hint = {};
 };
-
-// A failure's reason: what could not be done and the C runtime's text for the errno value
-// `error`, the same words on every platform ("can't be read: Cannot allocate memory").
-inline std::string Reason(const char* what, int error) {
-  return std::string(what) + ": " + std::strerror(error);
-}
 
 // Success, or the failure that stopped the operation.
 class [[nodiscard]] Outcome {

@@ -15,14 +15,6 @@ namespace acqsort {
 
 const char* const kTemporarySuffix = ".acqsort-tmp";
 
-namespace detail {
-
-std::string NotARegularFileReason(const char* what) {
-  return std::string(what) + ": not a regular file (a pipe, a device or a socket)";
-}
-
-}  // namespace detail
-
 namespace {
 
 // The last name of `path`: the one inside its folder.
@@ -42,22 +34,29 @@ std::string NextTemporaryName() {
 // Calls `take(name)` with fresh temporary names until one is not taken (EEXIST) yet; a
 // name left behind by a killed run whose process id came back is skipped, not failed on.
 template <typename Take>
-int WithFreeTemporaryName(std::string& name, Take take) {
-  int error = EEXIST;
-  for (int attempt = 0; error == EEXIST && attempt <= kTemporaryNameAttempts; ++attempt) {
+auto WithFreeTemporaryName(std::string& name, Take take) {
+  name = NextTemporaryName();
+  auto taken = take(name);
+  for (int attempt = 0; taken.Failed(EEXIST) && attempt < kTemporaryNameAttempts; ++attempt) {
     name = NextTemporaryName();
-    error = take(name);
+    taken = take(name);
   }
-  return error;
+  return taken;
 }
 
 // Why a file could not be removed, in the operator's words.
-std::string KeptBecause(int error) {
-  if (error == EBUSY) return "in use by another program";
-  if (error == EACCES || error == EPERM || error == EROFS) {
-    return "it is write-protected (" + detail::ErrorText(error) + ")";
+std::string KeptBecause(const SystemError& error) {
+  if (error.Is(EBUSY)) return "in use by another program";
+  if (error.Is(EACCES) || error.Is(EPERM) || error.Is(EROFS)) {
+    return "it is write-protected (" + error.Words() + ")";
   }
-  return detail::ErrorText(error);
+  return error.Words();
+}
+
+// The failure of a file that can't be opened for reading as a data file.
+Failure RefusedForReading(const std::string& path, detail::FileKind kind) {
+  if (kind == detail::FileKind::kFolder) return FailureOf(path, "can't be opened", SystemError::Of(EISDIR));
+  return Failure{path, "can't be opened: not a regular file (a pipe, a device or a socket)"};
 }
 
 }  // namespace
@@ -88,22 +87,39 @@ std::string FolderOf(const std::string& path) {
 }
 
 Result<std::optional<FileIdentity>> IdentityAt(const std::string& path) {
-  FileIdentity identity;
-  const int error = detail::IdentityAtPath(path, identity);
-  if (error == ENOENT) return std::optional<FileIdentity>();
-  if (error != 0) return detail::FailureOf(path, "can't be opened", error);
-  return std::optional<FileIdentity>(identity);
+  SystemResult<FileIdentity> identity = detail::IdentityAtPath(path);
+  if (identity.Failed(ENOENT)) return std::optional<FileIdentity>();
+  if (!identity.ok()) return FailureOf(path, "can't be opened", identity.error());
+  return std::optional<FileIdentity>(identity.value());
 }
 
-Result<InputFile> InputFile::Open(const std::string& path) {
-  Result<intptr_t> handle = detail::OpenRegularForReading(path);
-  if (!handle.ok()) return handle.failure();
+namespace {
+
+// A regular file opened for reading, with its identity as it was opened.
+struct OpenedRegular {
+  intptr_t handle;
   FileIdentity identity;
-  if (int error = detail::IdentityOf(handle.value(), identity); error != 0) {
-    detail::Close(handle.value());
-    return detail::FailureOf(path, "can't be read", error);
+};
+
+Result<OpenedRegular> OpenRegular(const std::string& path) {
+  SystemResult<detail::OpenedForReading> opened = detail::OpenForReading(path);
+  if (!opened.ok()) return FailureOf(path, "can't be opened", opened.error());
+  if (opened.value().kind != detail::FileKind::kRegular) return RefusedForReading(path, opened.value().kind);
+  const intptr_t handle = opened.value().handle;
+  SystemResult<FileIdentity> identity = detail::IdentityOf(handle);
+  if (!identity.ok()) {
+    detail::Close(handle);
+    return FailureOf(path, "can't be read", identity.error());
   }
-  return InputFile(path, handle.value(), identity);
+  return OpenedRegular{handle, identity.value()};
+}
+
+}  // namespace
+
+Result<InputFile> InputFile::Open(const std::string& path) {
+  Result<OpenedRegular> opened = OpenRegular(path);
+  if (!opened.ok()) return opened.failure();
+  return InputFile(path, opened.value().handle, opened.value().identity);
 }
 
 InputFile::InputFile(std::string path, intptr_t handle, const FileIdentity& identity)
@@ -122,17 +138,16 @@ InputFile::~InputFile() {
 uint64_t InputFile::CurrentSize() const { return detail::CurrentSize(handle_); }
 
 Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
-  Result<size_t> read = detail::ReadSome(handle_, path_, buffer, capacity);
-  if (read.ok()) bytesRead_ += read.value();
-  return read;
+  SystemResult<size_t> read = detail::ReadSome(handle_, buffer, capacity);
+  if (!read.ok()) return FailureOf(path_, "can't be read", read.error());
+  bytesRead_ += read.value();
+  return read.value();
 }
 
 Outcome InputFile::CheckReadWhole() const {
-  FileIdentity now;
-  if (int error = detail::IdentityOf(handle_, now); error != 0) {
-    return detail::FailureOf(path_, "can't be read", error);
-  }
-  if (now != identity_ || bytesRead_ != identity_.size) return Failure{path_, kChangedWhileRead};
+  SystemResult<FileIdentity> now = detail::IdentityOf(handle_);
+  if (!now.ok()) return FailureOf(path_, "can't be read", now.error());
+  if (now.value() != identity_ || bytesRead_ != identity_.size) return Failure{path_, kChangedWhileRead};
   return {};
 }
 
@@ -157,28 +172,26 @@ Result<std::string> ReadWholeFile(const std::string& path) {
     }
     content.resize(filled);
   } catch (const std::bad_alloc&) {
-    return Failure{path, Reason("can't be read", ENOMEM)};
+    return FailureOf(path, "can't be read", SystemError::Of(ENOMEM));
   }
   return content;
 }
 
 Result<MappedFile> MappedFile::Open(const std::string& path) {
-  Result<intptr_t> handle = detail::OpenRegularForReading(path);
-  if (!handle.ok()) return handle.failure();
-  FileIdentity identity;
-  if (int error = detail::IdentityOf(handle.value(), identity); error != 0) {
-    detail::Close(handle.value());
-    return detail::FailureOf(path, "can't be read", error);
-  }
+  Result<OpenedRegular> opened = OpenRegular(path);
+  if (!opened.ok()) return opened.failure();
+  const intptr_t handle = opened.value().handle;
+  const FileIdentity& identity = opened.value().identity;
   const size_t size = static_cast<size_t>(identity.size);
   // An empty file has nothing to map (and Windows maps none).
-  if (size == 0) return MappedFile(path, handle.value(), -1, "", 0, nullptr, identity);
-  Result<detail::Mapping> mapping = detail::MapForReading(handle.value(), size, path);
+  if (size == 0) return MappedFile(path, handle, -1, "", 0, nullptr, identity);
+  SystemResult<detail::Mapping> mapping = detail::MapForReading(handle, size);
   if (!mapping.ok()) {
-    detail::Close(handle.value());
-    return mapping.failure();
+    detail::Close(handle);
+    if (mapping.Failed(EBUSY)) return Failure{path, "can't be read: another file is mapped already"};
+    return FailureOf(path, "can't be read", mapping.error());
   }
-  return MappedFile(path, handle.value(), mapping.value().object, mapping.value().base, size,
+  return MappedFile(path, handle, mapping.value().object, mapping.value().base, size,
                     mapping.value().lost, identity);
 }
 
@@ -207,20 +220,16 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
       identity_(other.identity_) {}
 
 Outcome MappedFile::CheckUnchanged() const {
-  FileIdentity now;
-  if (int error = detail::IdentityOf(handle_, now); error != 0) {
-    return detail::FailureOf(path_, "can't be read", error);
-  }
-  if (PartLost() || now != identity_) return Failure{path_, kChangedWhileRead};
+  SystemResult<FileIdentity> now = detail::IdentityOf(handle_);
+  if (!now.ok()) return FailureOf(path_, "can't be read", now.error());
+  if (PartLost() || now.value() != identity_) return Failure{path_, kChangedWhileRead};
   return {};
 }
 
 Result<Folder> Folder::Open(const std::string& path) {
-  intptr_t handle = -1;
-  if (int error = detail::OpenFolder(path, handle); error != 0) {
-    return detail::FailureOf(path.empty() ? "." : path, "can't be opened", error);
-  }
-  return Folder(path, handle);
+  SystemResult<intptr_t> handle = detail::OpenFolder(path);
+  if (!handle.ok()) return FailureOf(path.empty() ? "." : path, "can't be opened", handle.error());
+  return Folder(path, handle.value());
 }
 
 Folder::Folder(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
@@ -234,24 +243,20 @@ Folder::~Folder() {
 
 Result<ReplacementFile> ReplacementFile::Create(const Folder& folder, const std::string& target) {
   const std::string name = NameOf(target);
-  detail::Existing old;
-  if (int error = detail::LookUp(folder, name, old); error != 0) {
-    return detail::FailureOf(target, "can't be replaced", error);
-  }
-  if (old.found && old.folder) return detail::FailureOf(target, "can't be replaced", EISDIR);
+  SystemResult<detail::Existing> looked = detail::LookUp(folder, name);
+  if (!looked.ok()) return FailureOf(target, "can't be replaced", looked.error());
+  const detail::Existing& old = looked.value();
+  if (old.found && old.folder) return FailureOf(target, "can't be replaced", SystemError::Of(EISDIR));
   // An existing target that may not be written is not replaced behind its owner's back.
-  if (old.found && old.writeError != 0) {
-    return detail::FailureOf(target, "can't be replaced", old.writeError);
-  }
-  intptr_t handle = -1;
+  if (old.found && old.writeError.has_value()) return FailureOf(target, "can't be replaced", *old.writeError);
   std::string temporaryName;
   InterruptsHeldBack held;  // the file is never there unregistered
-  const int error = WithFreeTemporaryName(temporaryName, [&](const std::string& candidate) {
-    return detail::CreateNew(folder, candidate, old, handle);
+  SystemResult<intptr_t> handle = WithFreeTemporaryName(temporaryName, [&](const std::string& candidate) {
+    return detail::CreateNew(folder, candidate, old);
   });
-  if (error != 0) return detail::FailureOf(target, "can't be created", error);
+  if (!handle.ok()) return FailureOf(target, "can't be created", handle.error());
   OnInterruptRemove(folder, temporaryName);
-  return ReplacementFile(folder, target, std::move(temporaryName), handle);
+  return ReplacementFile(folder, target, std::move(temporaryName), handle.value());
 }
 
 ReplacementFile::ReplacementFile(const Folder& folder, std::string target,
@@ -282,9 +287,9 @@ void ReplacementFile::Discard() {
 
 Outcome ReplacementFile::Write(const char* data, size_t size) {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
-  if (int error = detail::WriteAll(handle_, data, size); error != 0) {
+  if (SystemStatus written = detail::WriteAll(handle_, data, size); !written.ok()) {
     Discard();
-    return detail::FailureOf(target_, "can't be written", error);
+    return FailureOf(target_, "can't be written", written.error());
   }
   // Only a request: a write error that the writeback meets is reported by SyncData().
   detail::StartWriteback(handle_);
@@ -295,42 +300,64 @@ Outcome ReplacementFile::Commit() {
   if (handle_ == -1) return Failure{target_, "can't be written: the file is closed"};
   // The data first: a rename that reached the disk before the data would, after a power
   // loss, leave the target empty with its old content gone.
-  if (int error = detail::SyncData(handle_); error != 0) {
+  if (SystemStatus synced = detail::SyncData(handle_); !synced.ok()) {
     Discard();
-    return detail::FailureOf(target_, "can't be written to disk", error);
+    return FailureOf(target_, "can't be written to disk", synced.error());
   }
   const std::string name = NameOf(target_);
   {
     InterruptsHeldBack held;  // renamed and no longer registered for removal, together
-    if (int error = detail::RenameWritten(*folder_, handle_, temporaryName_, name); error != 0) {
+    if (SystemStatus renamed = detail::RenameWritten(*folder_, handle_, temporaryName_, name); !renamed.ok()) {
+      // The operator must know which file to look at: the new one may be the busy one.
+      const std::string written = folder_->PathOf(temporaryName_);
+      const bool writtenBusy = renamed.Failed(EBUSY) && detail::WrittenFileHeldElsewhere(*folder_, temporaryName_);
       Discard();
-      return detail::FailureOf(target_, "can't be replaced", error);
+      if (writtenBusy) {
+        return Failure{target_, "can't be replaced: its new content, " + written + ", is in use by another program"};
+      }
+      return FailureOf(target_, "can't be replaced", renamed.error());
     }
     temporaryName_.clear();
     OnInterruptDoNothing();
   }
   // The rename itself: only once it is on disk may anything rely on the new file (the
   // removal of the parts that it holds).
-  if (int error = detail::SyncRename(*folder_, handle_, name); error != 0) {
+  if (SystemStatus synced = detail::SyncRename(*folder_, handle_, name); !synced.ok()) {
     (void)detail::CloseWritten(std::exchange(handle_, -1));
-    return detail::FailureOf(target_, "can't be written to disk", error);
+    return FailureOf(target_, "can't be written to disk", synced.error());
   }
-  if (int error = detail::CloseWritten(std::exchange(handle_, -1)); error != 0) {
-    return detail::FailureOf(target_, "can't be written", error);
+  if (SystemStatus closed = detail::CloseWritten(std::exchange(handle_, -1)); !closed.ok()) {
+    return FailureOf(target_, "can't be written", closed.error());
   }
   return {};
 }
 
 namespace {
 
-// Whether the held file is still what was read: `changed` is set when it is not; an error
-// when it can't be looked at.
-int CompareHeld(const Folder& folder, const std::string& name, intptr_t handle,
-                const FileIdentity& expected, bool& changed) {
-  FileIdentity now;
-  const int error = detail::IdentityOfHeld(folder, name, handle, now);
-  changed = error == 0 && now != expected;
-  return error;
+// Whether the held file is still what was read: `changed` is set when it is not.
+SystemStatus CompareHeld(const Folder& folder, const std::string& name, intptr_t handle,
+                         const FileIdentity& expected, bool& changed) {
+  SystemResult<FileIdentity> now = detail::IdentityOfHeld(folder, name, handle);
+  if (now.Failed(ENOENT)) {
+    // A link whose file is gone (a part linked to a part removed just before it) holds no
+    // data: what was read through it is in the merged file, and the link goes, as a link
+    // always does.
+    SystemResult<detail::Existing> held = detail::LookUp(folder, name);
+    if (held.ok() && held.value().link) {
+      changed = false;
+      return {};
+    }
+  }
+  if (!now.ok()) return now.error();
+  changed = now.value() != expected;
+  return {};
+}
+
+// A hold's handle into `handle`, where the steps of one removal share it.
+SystemStatus HandleOf(const SystemResult<intptr_t>& held, intptr_t& handle) {
+  if (!held.ok()) return held.error();
+  handle = held.value();
+  return {};
 }
 
 }  // namespace
@@ -340,10 +367,11 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
   const std::string name = NameOf(path);
   // A write-protected file stays, as rm asks before it removes one and as Windows refuses to
   // delete a file with the read-only attribute: both builds keep it, root's run too.
-  detail::Existing protection;
-  if (detail::LookUp(folder, name, protection) == 0 && protection.found &&
-      (protection.readOnly || protection.writeError != 0)) {
-    return {Removal::kKept, false, KeptBecause(protection.writeError != 0 ? protection.writeError : EACCES)};
+  if (SystemResult<detail::Existing> protection = detail::LookUp(folder, name);
+      protection.ok() && protection.value().found &&
+      (protection.value().readOnly || protection.value().writeError.has_value())) {
+    return {Removal::kKept, false,
+            KeptBecause(protection.value().writeError.value_or(SystemError::Of(EACCES)))};
   }
   // Hold, compare, remove what was compared, release or put back. First the file is put
   // out of other programs' reach, so that whatever is compared is what gets removed: on
@@ -353,43 +381,43 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
   std::string held = name;
   if (detail::kRenamesAsideForRemoval) {
     InterruptsHeldBack interrupts;  // aside and registered to go back, together
-    const int error = WithFreeTemporaryName(held, [&](const std::string& candidate) {
+    const SystemStatus aside = WithFreeTemporaryName(held, [&](const std::string& candidate) {
       return detail::Rename(folder, name, candidate, /*replace=*/false);
     });
-    if (error == ENOENT) return {Removal::kAbsent};
-    if (error != 0) return {Removal::kKept, false, KeptBecause(error)};
+    if (aside.Failed(ENOENT)) return {Removal::kAbsent};
+    if (!aside.ok()) return {Removal::kKept, false, KeptBecause(aside.error())};
     OnInterruptRenameBack(folder, held, name);
   }
   struct Done {
     ~Done() { OnInterruptDoNothing(); }
   } done;
 
-  intptr_t handle = -1;
-  int error = detail::HoldForRemoval(folder, held, handle);
-  if (error == ENOENT && held == name) return {Removal::kAbsent};
   RemovalResult kept{Removal::kKept};
-  if (error == 0) error = CompareHeld(folder, held, handle, expected, kept.changed);
-  if (error == 0 && !kept.changed) {
-    error = detail::RemoveHeld(folder, held, handle);
-    if (error == ENOTSUP) {
+  intptr_t handle = -1;
+  SystemStatus status = HandleOf(detail::HoldForRemoval(folder, held), handle);
+  if (status.Failed(ENOENT) && held == name) return {Removal::kAbsent};
+  if (status.ok()) status = CompareHeld(folder, held, handle, expected, kept.changed);
+  if (status.ok() && !kept.changed) {
+    status = detail::RemoveHeld(folder, held, handle);
+    if (status.Failed(ENOTSUP)) {
       // No removal that takes the name at once: only while no other program has the file
       // open, compared again since the hold was let go for a moment.
       detail::ReleaseHeld(std::exchange(handle, -1));
-      error = detail::HoldAlone(folder, held, handle);
-      if (error == 0) error = CompareHeld(folder, held, handle, expected, kept.changed);
-      if (error == 0 && !kept.changed) error = detail::RemoveAlone(handle);
+      status = HandleOf(detail::HoldAlone(folder, held), handle);
+      if (status.ok()) status = CompareHeld(folder, held, handle, expected, kept.changed);
+      if (status.ok() && !kept.changed) status = detail::RemoveAlone(handle);
     }
   }
   detail::ReleaseHeld(handle);
   if (kept.changed) {
     kept.why = "it changed since it was read";
-  } else if (error != 0) {
-    kept.why = KeptBecause(error);
+  } else if (!status.ok()) {
+    kept.why = KeptBecause(status.error());
   } else {
     // Reported removed only once it is seen to be gone: a removal can be accepted while the
     // file stays (an immutable file under some emulators).
-    detail::Existing left;
-    if (detail::LookUp(folder, held, left) == 0 && !left.found) return {Removal::kRemoved};
+    SystemResult<detail::Existing> left = detail::LookUp(folder, held);
+    if (left.ok() && !left.value().found) return {Removal::kRemoved};
     kept.why = "it is still there after its removal";
   }
   if (held == name) return kept;
@@ -397,13 +425,13 @@ RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& pat
   // name meanwhile, which must not be replaced; the file then stays under the name it was
   // given aside.
   InterruptsHeldBack interrupts;
-  const int back = detail::Rename(folder, held, name, /*replace=*/false);
-  if (back == EEXIST) {
+  const SystemStatus back = detail::Rename(folder, held, name, /*replace=*/false);
+  if (back.Failed(EEXIST)) {
     kept.why += "; a new file has taken its name meanwhile, so it is kept as " + folder.PathOf(held);
-  } else if (back == ENOENT) {
+  } else if (back.Failed(ENOENT)) {
     kept.why += "; another program has removed it meanwhile from " + folder.PathOf(held);
-  } else if (back != 0) {
-    kept.why += "; it could not be given its name back (" + detail::ErrorText(back) + "), so it is kept as " +
+  } else if (!back.ok()) {
+    kept.why += "; it could not be given its name back (" + back.error().Words() + "), so it is kept as " +
                 folder.PathOf(held);
   }
   OnInterruptDoNothing();

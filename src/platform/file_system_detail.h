@@ -2,47 +2,41 @@
 
 // The system calls behind the file layer, one small function each, implemented once per
 // platform; not for use outside the layer. Every order that matters to the data is kept by
-// file_system.cpp, never here.
-//
-// A function that can fail returns an error code: 0 for success, else the errno value of
-// the failure. Windows' codes are given as the errno value with the same meaning, so that
-// the shared code can tell "not found" (ENOENT) and "taken" (EEXIST) on every platform.
+// file_system.cpp, never here. Each returns a SystemResult (platform/system_error.h).
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/system_error.h"
 
 namespace acqsort::detail {
 
-// The platform's words for an error code.
-std::string ErrorText(int error);
+// What kind of file an open for reading met.
+enum class FileKind { kRegular, kFolder, kOther /* a pipe, a device or a socket */ };
 
-// A failure of `what` on `file`, in the platform's words: "can't be read: I/O error".
-inline Failure FailureOf(const std::string& file, const char* what, int error) {
-  return Failure{file, std::string(what) + ": " + ErrorText(error)};
-}
+struct OpenedForReading {
+  intptr_t handle;  // -1 unless the file is regular
+  FileKind kind;
+};
 
-// The reason given for a pipe, a device or a socket where a data file belongs.
-std::string NotARegularFileReason(const char* what);
-
-// Opens the regular file at `path` for reading only, without ever waiting for a writer;
-// a folder fails with EISDIR's text, any other kind of file with NotARegularFileReason.
-Result<intptr_t> OpenRegularForReading(const std::string& path);
+// Opens the file at `path` for reading only, without ever waiting for a writer; anything
+// but a regular file is closed again at once, and only its kind is told.
+SystemResult<OpenedForReading> OpenForReading(const std::string& path);
 
 // Reads up to `capacity` bytes into `buffer`; 0 means the end of the file.
-Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity);
+SystemResult<size_t> ReadSome(intptr_t handle, char* buffer, size_t capacity);
 
 // The size the file has now, or 0 when the platform can't tell.
 uint64_t CurrentSize(intptr_t handle);
 
 // The identity of the open file, with its size as the platform reports it.
-int IdentityOf(intptr_t handle, FileIdentity& identity);
+SystemResult<FileIdentity> IdentityOf(intptr_t handle);
 
 // The identity of the file at `path`, through any links; ENOENT when nothing is there.
-int IdentityAtPath(const std::string& path, FileIdentity& identity);
+SystemResult<FileIdentity> IdentityAtPath(const std::string& path);
 
 void Close(intptr_t handle);
 
@@ -55,8 +49,8 @@ struct Mapping {
 };
 
 // Maps the first `size` bytes (more than 0) of the open file for reading, guarded against
-// the file shrinking under the mapping. One file at a time.
-Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path);
+// the file shrinking under the mapping. One file at a time: EBUSY while another is mapped.
+SystemResult<Mapping> MapForReading(intptr_t handle, size_t size);
 
 // Undoes MapForReading.
 void Unmap(const char* base, size_t size, intptr_t object);
@@ -66,7 +60,7 @@ unsigned long ProcessId();
 
 // --- Folders and the names in them. `name` is a single name inside the folder.
 
-int OpenFolder(const std::string& path, intptr_t& handle);
+SystemResult<intptr_t> OpenFolder(const std::string& path);
 void CloseFolder(intptr_t handle);
 
 // What a name of a folder holds, as far as replacing it goes. A symbolic link is looked at
@@ -76,7 +70,8 @@ struct Existing {
   bool found = false;
   bool folder = false;
   bool regular = false;
-  int writeError = 0;  // why the file may not be written (EACCES for write protection); 0: it may
+  bool link = false;  // a symbolic link (Windows: any reparse point)
+  std::optional<SystemError> writeError;  // why the file may not be written (EACCES: write protection)
   bool readOnly = false;  // no user may write it (POSIX: no write bit; Windows: the attribute)
   uint32_t mode = 0;   // POSIX permission bits
   uint32_t owner = 0;  // POSIX user and group ids
@@ -84,38 +79,42 @@ struct Existing {
   uint32_t attributes = 0;  // Windows file attributes
 };
 // Not found is no failure (found stays false); any other failure to look is.
-int LookUp(const Folder& folder, const std::string& name, Existing& existing);
+SystemResult<Existing> LookUp(const Folder& folder, const std::string& name);
 
 // Creates `name`, which must not exist yet (EEXIST), for writing, with what it must keep
 // of `replaced` (its permission bits, owner and group) from the start.
-int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
-              intptr_t& handle);
+SystemResult<intptr_t> CreateNew(const Folder& folder, const std::string& name, const Existing& replaced);
 
 // Writes all of `size` bytes; a write that makes no progress is a full disk.
-int WriteAll(intptr_t handle, const char* data, size_t size);
+SystemStatus WriteAll(intptr_t handle, const char* data, size_t size);
 
 // Asks the system to start writing the file's data to disk now, so that SyncData() waits
 // only for the tail; only a request, where the platform has one.
 void StartWriteback(intptr_t handle);
 
 // Returns once the file's data is on stable storage.
-int SyncData(intptr_t handle);
+SystemStatus SyncData(intptr_t handle);
 
 // Closes a file that was written; the error of a write that failed late shows here.
-int CloseWritten(intptr_t handle);
+SystemStatus CloseWritten(intptr_t handle);
 
 // Gives `from` the name `to`. With `replace`, an existing `to` is replaced in one step;
 // without, it is left alone and the call fails with EEXIST.
-int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace);
+SystemStatus Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace);
 
 // Gives the written file `from`, still open as `handle`, the name `to`, replacing an
 // existing `to` in one step. Windows renames through the handle, which no other program's
 // hold on the name `from` can disturb; POSIX renames by name.
-int RenameWritten(const Folder& folder, intptr_t handle, const std::string& from, const std::string& to);
+SystemStatus RenameWritten(const Folder& folder, intptr_t handle, const std::string& from, const std::string& to);
+
+// Whether another program holds the written file `name` so that it can't be renamed (an
+// open that does not share its deletion, such as a virus scanner's): what made
+// RenameWritten() fail with EBUSY, where the platform can tell. Never on POSIX.
+bool WrittenFileHeldElsewhere(const Folder& folder, const std::string& name);
 
 // Returns once the rename that gave `name` its file (still open as `handle`) is on stable
 // storage.
-int SyncRename(const Folder& folder, intptr_t handle, const std::string& name);
+SystemStatus SyncRename(const Folder& folder, intptr_t handle, const std::string& name);
 
 // Removes the written file `name`, open as `handle`, that is not to be put in place, and
 // closes the handle: through the handle where the platform can, which no other program that
@@ -123,7 +122,7 @@ int SyncRename(const Folder& folder, intptr_t handle, const std::string& name);
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name);
 
 // Removes the name.
-int Remove(const Folder& folder, const std::string& name);
+SystemStatus Remove(const Folder& folder, const std::string& name);
 
 // --- Removing a file only while it is what was read.
 
@@ -136,23 +135,24 @@ extern const bool kRenamesAsideForRemoval;
 
 // Opens `name` so that it can be compared and removed, and so that no other program can
 // start writing to it meanwhile. Fails with EBUSY while another program has it open for
-// writing, where the platform can tell. A symbolic link is held itself.
-int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle);
+// writing, where the platform can tell. A symbolic link is held itself, also one whose file
+// is gone.
+SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& name);
 
 // The identity of the held file `name`; for a symbolic link, that of the file it points to,
-// which is what was read through it.
-int IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle, FileIdentity& identity);
+// which is what was read through it: ENOENT when that file is gone.
+SystemResult<FileIdentity> IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle);
 
 // Removes `name`, held by HoldForRemoval(), so that the name is gone at once. ENOTSUP where
 // the system has no such removal: a held file would then linger "delete pending" while
 // another program reads it, and HoldAlone() and RemoveAlone() take over.
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t handle);
+SystemStatus RemoveHeld(const Folder& folder, const std::string& name, intptr_t handle);
 
 // Opens `name` shared with no other program at all: fails with EBUSY while any has it open.
-int HoldAlone(const Folder& folder, const std::string& name, intptr_t& handle);
+SystemResult<intptr_t> HoldAlone(const Folder& folder, const std::string& name);
 
 // Removes the file held by HoldAlone(); the name is gone once the handle is released.
-int RemoveAlone(intptr_t handle);
+SystemStatus RemoveAlone(intptr_t handle);
 
 void ReleaseHeld(intptr_t handle);
 

@@ -31,6 +31,15 @@ std::string NativePath(const std::string& path) {
 
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
+// The error of the system call that just failed.
+SystemError LastError() { return SystemError::FromSystem(static_cast<unsigned long>(errno)); }
+
+// Success when `result` is 0, else the error of the call that gave it.
+SystemStatus StatusOf(int result) {
+  if (result == 0) return {};
+  return LastError();
+}
+
 // Calls `call` again for as long as a signal interrupts it (-1 with EINTR).
 template <typename Call>
 auto Retrying(Call call) {
@@ -92,39 +101,39 @@ void GuardAgainstBusErrors() {
 
 namespace detail {
 
-std::string ErrorText(int error) { return std::strerror(error); }
-
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 void Close(intptr_t handle) { ::close(Fd(handle)); }
 
-Result<intptr_t> OpenRegularForReading(const std::string& path) {
+SystemResult<OpenedForReading> OpenForReading(const std::string& path) {
   // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
   const int fd = Retrying([&] {
     return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   });
-  if (fd < 0) return Failure{path, Reason("can't be opened", errno)};
+  if (fd < 0) return LastError();
   struct stat info;
-  std::string refusal;
   if (Retrying([&] { return ::fstat(fd, &info); }) != 0) {
-    refusal = Reason("can't be opened", errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    refusal = Reason("can't be opened", EISDIR);
-  } else if (!S_ISREG(info.st_mode)) {
-    refusal = NotARegularFileReason("can't be opened");
-  } else {
-    // A regular file never blocks; reads go on as usual.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags != -1 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return static_cast<intptr_t>(fd);
-    refusal = Reason("can't be opened", errno);
+    const SystemError error = LastError();
+    ::close(fd);
+    return error;
   }
-  ::close(fd);
-  return Failure{path, refusal};
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return OpenedForReading{-1, S_ISDIR(info.st_mode) ? FileKind::kFolder : FileKind::kOther};
+  }
+  // A regular file never blocks; reads go on as usual.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const SystemError error = LastError();
+    ::close(fd);
+    return error;
+  }
+  return OpenedForReading{fd, FileKind::kRegular};
 }
 
-Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
+SystemResult<size_t> ReadSome(intptr_t handle, char* buffer, size_t capacity) {
   const ssize_t n = Retrying([&] { return ::read(Fd(handle), buffer, capacity); });
-  if (n < 0) return Failure{path, Reason("can't be read", errno)};
+  if (n < 0) return LastError();
   return static_cast<size_t>(n);
 }
 
@@ -134,28 +143,26 @@ uint64_t CurrentSize(intptr_t handle) {
   return static_cast<uint64_t>(info.st_size);
 }
 
-int IdentityOf(intptr_t handle, FileIdentity& identity) {
+SystemResult<FileIdentity> IdentityOf(intptr_t handle) {
   struct stat info;
-  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0) return errno;
-  identity = IdentityFromStat(info);
-  return 0;
+  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0) return LastError();
+  return IdentityFromStat(info);
 }
 
-int IdentityAtPath(const std::string& path, FileIdentity& identity) {
+SystemResult<FileIdentity> IdentityAtPath(const std::string& path) {
   struct stat info;
-  if (Retrying([&] { return ::stat(NativePath(path).c_str(), &info); }) != 0) return errno;
-  identity = IdentityFromStat(info);
-  return 0;
+  if (Retrying([&] { return ::stat(NativePath(path).c_str(), &info); }) != 0) return LastError();
+  return IdentityFromStat(info);
 }
 
-Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
-  if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
+SystemResult<Mapping> MapForReading(intptr_t handle, size_t size) {
+  if (guardedBase.load() != nullptr) return SystemError::Of(EBUSY);
   // All pages at once: the reading that follows meets no page faults.
   void* base;
   do {
     base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
   } while (base == MAP_FAILED && errno == EINTR);
-  if (base == MAP_FAILED) return Failure{path, Reason("can't be read", errno)};
+  if (base == MAP_FAILED) return LastError();
   GuardAgainstBusErrors();
   guardedLost.store(false);
   guardedSize.store(size);
@@ -168,26 +175,27 @@ void Unmap(const char* base, size_t size, intptr_t) {
   ::munmap(const_cast<char*>(base), size);
 }
 
-int OpenFolder(const std::string& path, intptr_t& handle) {
+SystemResult<intptr_t> OpenFolder(const std::string& path) {
   const std::string native = path.empty() ? "." : NativePath(path);
   const int fd = Retrying([&] { return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-  if (fd < 0) return errno;
-  handle = fd;
-  return 0;
+  if (fd < 0) return LastError();
+  return intptr_t{fd};
 }
 
 void CloseFolder(intptr_t handle) { ::close(Fd(handle)); }
 
-int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
+SystemResult<Existing> LookUp(const Folder& folder, const std::string& name) {
   struct stat info;
-  existing = Existing{};
+  Existing existing;
   existing.name = name;
   if (Retrying([&] { return ::fstatat(Fd(folder.handle()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) != 0) {
-    return errno == ENOENT ? 0 : errno;
+    if (errno == ENOENT) return existing;
+    return LastError();
   }
   existing.found = true;
   existing.folder = S_ISDIR(info.st_mode);
   existing.regular = S_ISREG(info.st_mode);
+  existing.link = S_ISLNK(info.st_mode);
   existing.mode = static_cast<uint32_t>(info.st_mode & 07777);
   existing.owner = static_cast<uint32_t>(info.st_uid);
   existing.group = static_cast<uint32_t>(info.st_gid);
@@ -195,13 +203,12 @@ int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
   // The access check for writing, as the owner would meet it: root may write anything.
   if (existing.regular &&
       Retrying([&] { return ::faccessat(Fd(folder.handle()), name.c_str(), W_OK, 0); }) != 0) {
-    existing.writeError = errno;
+    existing.writeError = LastError();
   }
-  return 0;
+  return existing;
 }
 
-int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
-              intptr_t& handle) {
+SystemResult<intptr_t> CreateNew(const Folder& folder, const std::string& name, const Existing& replaced) {
   const bool keep = replaced.found && replaced.regular;
   // The permission bits alone: set-user-ID and set-group-ID never pass to new content.
   const mode_t mode = keep ? static_cast<mode_t>(replaced.mode & 0777) : 0666;
@@ -210,7 +217,7 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
   const int fd = Retrying([&] {
     return ::openat(Fd(folder.handle()), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
   });
-  if (fd < 0) return errno;
+  if (fd < 0) return LastError();
   if (keep) {
     // Run by root in another user's folder, the file stays that user's. Only root may give
     // a file away; an owner may still give it one of its own groups. Where neither is
@@ -223,63 +230,64 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
     // is then as it creates it.
     (void)::fchmod(fd, mode);
   }
-  handle = fd;
-  return 0;
+  return intptr_t{fd};
 }
 
-int WriteAll(intptr_t handle, const char* data, size_t size) { return WriteAllTo(Fd(handle), data, size); }
+SystemStatus WriteAll(intptr_t handle, const char* data, size_t size) { return WriteAllTo(Fd(handle), data, size); }
 
 void StartWriteback(intptr_t handle) {
   (void)::sync_file_range(Fd(handle), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-int SyncData(intptr_t handle) {
-  return Retrying([&] { return ::fsync(Fd(handle)); }) == 0 ? 0 : errno;
-}
+SystemStatus SyncData(intptr_t handle) { return StatusOf(Retrying([&] { return ::fsync(Fd(handle)); })); }
 
-int CloseWritten(intptr_t handle) {
+SystemStatus CloseWritten(intptr_t handle) {
   // After EINTR the descriptor is closed all the same (Linux), and a write error that
   // close() could report has been reported by the fsync before it.
-  if (::close(Fd(handle)) != 0 && errno != EINTR) return errno;
-  return 0;
+  if (::close(Fd(handle)) != 0 && errno != EINTR) return LastError();
+  return {};
 }
 
-int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
+SystemStatus Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
   const int dir = Fd(folder.handle());
-  if (replace) {
-    return Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }) == 0 ? 0 : errno;
-  }
+  if (replace) return StatusOf(Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }));
   if (Retrying([&] { return ::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE); }) == 0) {
-    return 0;
+    return {};
   }
-  if (errno != EINVAL && errno != ENOSYS) return errno;
+  if (errno != EINVAL && errno != ENOSYS) return LastError();
   // A file system without an exclusive rename: a hard link, which never replaces, and the
   // old name removed.
   if (Retrying([&] { return ::linkat(dir, from.c_str(), dir, to.c_str(), 0); }) == 0) {
-    return Retrying([&] { return ::unlinkat(dir, from.c_str(), 0); }) == 0 ? 0 : errno;
+    return StatusOf(Retrying([&] { return ::unlinkat(dir, from.c_str(), 0); }));
   }
-  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return errno;
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return LastError();
   // Nor hard links (FAT through FUSE): the rename, after a look that the name is free.
   struct stat info;
-  if (Retrying([&] { return ::fstatat(dir, to.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0) return EEXIST;
-  if (errno != ENOENT) return errno;
-  return Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }) == 0 ? 0 : errno;
+  if (Retrying([&] { return ::fstatat(dir, to.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0) {
+    return SystemError::Of(EEXIST);
+  }
+  if (errno != ENOENT) return LastError();
+  return StatusOf(Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }));
 }
 
-int RenameWritten(const Folder& folder, intptr_t, const std::string& from, const std::string& to) {
+SystemStatus RenameWritten(const Folder& folder, intptr_t, const std::string& from, const std::string& to) {
   return Rename(folder, from, to, /*replace=*/true);
 }
 
-int SyncRename(const Folder& folder, intptr_t, const std::string&) {
+// A rename needs no consent of other programs that have the file open.
+bool WrittenFileHeldElsewhere(const Folder&, const std::string&) { return false; }
+
+SystemStatus SyncRename(const Folder& folder, intptr_t, const std::string&) {
   // The rename lives in the folder. A file system that can't sync a folder (some FUSE and
   // network file systems answer EINVAL or ENOTSUP) has nothing more to give: the file's
   // own data was synced before the rename.
-  if (Retrying([&] { return ::fsync(Fd(folder.handle())); }) == 0) return 0;
-  return errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP ? 0 : errno;
+  if (Retrying([&] { return ::fsync(Fd(folder.handle())); }) == 0) return {};
+  if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return {};
+  return LastError();
 }
 
-int Remove(const Folder& folder, const std::string& name) {
-  return Retrying([&] { return ::unlinkat(Fd(folder.handle()), name.c_str(), 0); }) == 0 ? 0 : errno;
+SystemStatus Remove(const Folder& folder, const std::string& name) {
+  return StatusOf(Retrying([&] { return ::unlinkat(Fd(folder.handle()), name.c_str(), 0); }));
 }
 
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
@@ -289,33 +297,47 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
 
 const bool kRenamesAsideForRemoval = true;
 
-int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& name) {
   const int fd = Retrying([&] {
     return ::openat(Fd(folder.handle()), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   });
-  if (fd < 0) return errno;
+  if (fd < 0 && errno == ENOENT) {
+    // Perhaps a link whose file is gone: then the link is held itself (it has no data for a
+    // writer), and IdentityOfHeld() says that its file is gone.
+    const int link = Retrying([&] {
+      return ::openat(Fd(folder.handle()), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    });
+    if (link < 0) return LastError();
+    return intptr_t{link};
+  }
+  if (fd < 0) return LastError();
   // A read lease is refused while any program has the file open for writing: a logger
   // that still appends to a part. Where no lease can be had (a file of another owner
   // without the right to lease it, a file system without leases) the system can't tell,
   // and the removal goes on as without the check. Closing the file ends the lease.
   if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN) {
     ::close(fd);
-    return EBUSY;
+    return SystemError::Of(EBUSY);
   }
-  handle = fd;
-  return 0;
+  return intptr_t{fd};
 }
 
-int IdentityOfHeld(const Folder&, const std::string&, intptr_t handle, FileIdentity& identity) {
-  return IdentityOf(handle, identity);  // opened through a link, it is the file pointed to
+SystemResult<FileIdentity> IdentityOfHeld(const Folder&, const std::string&, intptr_t handle) {
+  // Opened through a link, it is the file pointed to; a link held itself has lost its file.
+  SystemResult<FileIdentity> identity = IdentityOf(handle);
+  struct stat info;
+  if (identity.ok() && Retrying([&] { return ::fstat(Fd(handle), &info); }) == 0 && S_ISLNK(info.st_mode)) {
+    return SystemError::Of(ENOENT);
+  }
+  return identity;
 }
 
 // The name goes at once; an open descriptor of another program keeps only the data.
-int RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
+SystemStatus RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
 
 // Never needed: RemoveHeld() takes the name at once.
-int HoldAlone(const Folder&, const std::string&, intptr_t&) { return ENOTSUP; }
-int RemoveAlone(intptr_t) { return ENOTSUP; }
+SystemResult<intptr_t> HoldAlone(const Folder&, const std::string&) { return SystemError::Of(ENOTSUP); }
+SystemStatus RemoveAlone(intptr_t) { return SystemError::Of(ENOTSUP); }
 
 void ReleaseHeld(intptr_t handle) {
   if (handle != -1) ::close(Fd(handle));

@@ -1,7 +1,7 @@
 // The file system on Windows, on the wide-character Win32 functions. Paths go to Windows in
 // their long form (\\?\C:\... or \\?\UNC\server\share\...), so that a deep working folder
-// works past MAX_PATH; errors are given as errno values (platform/windows_error.h), so that
-// the report reads as on other platforms.
+// works past MAX_PATH; errors are given with their errno meaning (platform/system_error.h),
+// so that the report reads as on other platforms.
 
 #include <windows.h>
 #include <aclapi.h>
@@ -15,7 +15,6 @@
 
 #include "platform/file_system.h"
 #include "platform/file_system_detail.h"
-#include "platform/windows_error.h"
 #include "platform/win32_calls.h"
 #include "platform/windows_text.h"
 
@@ -43,18 +42,23 @@ bool HasOverlongComponent(const std::wstring& native) {
 // name deleted) or a device that is not ready is no absence: it has words of its own.
 bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// The errno value for a failed call given `native`: a name that is too long fails with
-// different codes depending on the file system (an invalid name, or not found under Wine),
-// and is then reported for what it is.
-int ErrnoFor(DWORD error, const std::wstring& native = {}) {
-  if ((IsNotFound(error) || error == ERROR_INVALID_NAME) && HasOverlongComponent(native)) return ENAMETOOLONG;
-  return ErrnoFromSystemError(error);
+// The error of a failed call given `native`: a name that is too long fails with different
+// codes depending on the file system (an invalid name, or not found under Wine), and is
+// then reported for what it is.
+SystemError ErrorFor(DWORD error, const std::wstring& native = {}) {
+  if ((IsNotFound(error) || error == ERROR_INVALID_NAME) && HasOverlongComponent(native)) {
+    return SystemError::Of(ENAMETOOLONG);
+  }
+  return SystemError::FromSystem(error);
 }
 
-// A failure of `what` on `path` in the shared words.
-Failure SystemFailure(const std::string& path, const char* what, DWORD error,
-                      const std::wstring& native = {}) {
-  return detail::FailureOf(path, what, ErrnoFor(error, native));
+// The error of the call that just failed.
+SystemError LastError() { return ErrorFor(GetLastError()); }
+
+// Success when `succeeded`, else the error of the call.
+SystemStatus StatusOf(BOOL succeeded) {
+  if (succeeded) return {};
+  return LastError();
 }
 
 // Virus scanners, the search indexer and cloud sync (OneDrive) open a fresh file for a
@@ -170,36 +174,30 @@ FileIdentity IdentityFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
 
 namespace detail {
 
-std::string ErrorText(int error) { return WindowsErrorWords(error); }
-
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 void Close(intptr_t handle) { Win32().CloseHandle(Win(handle)); }
 
-Result<intptr_t> OpenRegularForReading(const std::string& path) {
+SystemResult<OpenedForReading> OpenForReading(const std::string& path) {
   std::wstring native = NativePath(path);
-  // A folder is no data file; say so in the same words as elsewhere.
-  if (IsDirectory(native)) return Failure{path, Reason("can't be opened", EISDIR)};
+  // A folder can't be opened as a file (access denied): its kind is told instead.
+  if (IsDirectory(native)) return OpenedForReading{-1, FileKind::kFolder};
   // Other programs may go on reading, writing and removing the file meanwhile.
   HANDLE handle = Win32().CreateFileW(native.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return SystemFailure(path, "can't be opened", GetLastError(), native);
-  }
+  if (handle == INVALID_HANDLE_VALUE) return ErrorFor(GetLastError(), native);
   if (Win32().GetFileType(handle) != FILE_TYPE_DISK) {
     Win32().CloseHandle(handle);
-    return Failure{path, NotARegularFileReason("can't be opened")};
+    return OpenedForReading{-1, FileKind::kOther};
   }
-  return Handle(handle);
+  return OpenedForReading{Handle(handle), FileKind::kRegular};
 }
 
-Result<size_t> ReadSome(intptr_t handle, const std::string& path, char* buffer, size_t capacity) {
+SystemResult<size_t> ReadSome(intptr_t handle, char* buffer, size_t capacity) {
   DWORD read = 0;
   DWORD want = capacity > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(capacity);
-  if (!Win32().ReadFile(Win(handle), buffer, want, &read, nullptr)) {
-    return SystemFailure(path, "can't be read", GetLastError());
-  }
+  if (!Win32().ReadFile(Win(handle), buffer, want, &read, nullptr)) return LastError();
   return static_cast<size_t>(read);
 }
 
@@ -209,10 +207,10 @@ uint64_t CurrentSize(intptr_t handle) {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
-int IdentityOf(intptr_t handle, FileIdentity& identity) {
+SystemResult<FileIdentity> IdentityOf(intptr_t handle) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!Win32().GetFileInformationByHandle(Win(handle), &info)) return ErrnoFor(GetLastError());
-  identity = IdentityFromInformation(info);
+  if (!Win32().GetFileInformationByHandle(Win(handle), &info)) return LastError();
+  FileIdentity identity = IdentityFromInformation(info);
   // The 128-bit ID where the system gives it: ReFS's 64-bit one is not unique. Windows 7
   // refuses the class, and the 64-bit ID stays.
   FileIdInformation id;
@@ -221,30 +219,30 @@ int IdentityOf(intptr_t handle, FileIdentity& identity) {
     std::memcpy(&identity.index, id.fileId, 8);
     std::memcpy(&identity.indexHigh, id.fileId + 8, 8);
   }
-  return 0;
+  return identity;
 }
 
-int IdentityAtPath(const std::string& path, FileIdentity& identity) {
+SystemResult<FileIdentity> IdentityAtPath(const std::string& path) {
   const std::wstring native = NativePath(path);
   // Attributes alone, sharing everything: no other program notices. The flag lets a folder
   // be opened too.
   HANDLE handle = Win32().CreateFileW(native.c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return ErrnoFor(GetLastError(), native);
-  const int error = IdentityOf(Handle(handle), identity);
+  if (handle == INVALID_HANDLE_VALUE) return ErrorFor(GetLastError(), native);
+  SystemResult<FileIdentity> identity = IdentityOf(Handle(handle));
   Win32().CloseHandle(handle);
-  return error;
+  return identity;
 }
 
-Result<Mapping> MapForReading(intptr_t handle, size_t size, const std::string& path) {
-  if (guardedBase.load() != nullptr) return Failure{path, "can't be read: another file is mapped already"};
+SystemResult<Mapping> MapForReading(intptr_t handle, size_t size) {
+  if (guardedBase.load() != nullptr) return SystemError::Of(EBUSY);
   HANDLE mapping = Win32().CreateFileMappingW(Win(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
   const void* base = mapping == nullptr ? nullptr : Win32().MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
   if (base == nullptr) {
-    DWORD error = GetLastError();
+    const SystemError error = LastError();
     if (mapping != nullptr) Win32().CloseHandle(mapping);
-    return SystemFailure(path, "can't be read", error);
+    return error;
   }
   GuardAgainstInPageErrors();
   guardedLost.store(false);
@@ -265,39 +263,39 @@ void Unmap(const char* base, size_t, intptr_t object) {
   Win32().CloseHandle(Win(object));
 }
 
-int OpenFolder(const std::string& path, intptr_t& handle) {
+SystemResult<intptr_t> OpenFolder(const std::string& path) {
   const std::wstring native = NativePath(path.empty() ? "." : path);
   const DWORD attributes = Win32().GetFileAttributesW(native.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoFor(GetLastError(), native);
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ENOTDIR;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrorFor(GetLastError(), native);
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return SystemError::Of(ENOTDIR);
   // Windows names files by path alone: the folder's path is all there is to keep.
-  handle = -1;
-  return 0;
+  return intptr_t{-1};
 }
 
 void CloseFolder(intptr_t) {}
 
-int LookUp(const Folder& folder, const std::string& name, Existing& existing) {
-  existing = Existing{};
+SystemResult<Existing> LookUp(const Folder& folder, const std::string& name) {
+  Existing existing;
   existing.name = name;
   const std::wstring native = InFolder(folder, name);
   const DWORD attributes = Win32().GetFileAttributesW(native.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    return IsNotFound(error) && !HasOverlongComponent(native) ? 0 : ErrnoFor(error, native);
+    if (IsNotFound(error) && !HasOverlongComponent(native)) return existing;
+    return ErrorFor(error, native);
   }
   existing.found = true;
   existing.attributes = attributes;
   existing.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   existing.regular = !existing.folder && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  existing.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   // The read-only attribute: MoveFileExW would refuse such a file only at the very end.
   existing.readOnly = !existing.folder && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (existing.readOnly) existing.writeError = EACCES;
-  return 0;
+  if (existing.readOnly) existing.writeError = SystemError::Of(EACCES);
+  return existing;
 }
 
-int CreateNew(const Folder& folder, const std::string& name, const Existing& replaced,
-              intptr_t& handle) {
+SystemResult<intptr_t> CreateNew(const Folder& folder, const std::string& name, const Existing& replaced) {
   const std::wstring native = InFolder(folder, name);
   // What Windows keeps about the file it replaces, as the POSIX build keeps the mode: its
   // hidden, system and not-indexed attributes, and its own access rights, from the creation
@@ -323,32 +321,31 @@ int CreateNew(const Folder& folder, const std::string& name, const Existing& rep
                                &security, CREATE_NEW, attributes, nullptr);
   const DWORD error = created == INVALID_HANDLE_VALUE ? GetLastError() : 0;
   if (descriptor != nullptr) LocalFree(descriptor);
-  if (created == INVALID_HANDLE_VALUE) return ErrnoFor(error, native);
-  handle = Handle(created);
-  return 0;
+  if (created == INVALID_HANDLE_VALUE) return ErrorFor(error, native);
+  return Handle(created);
 }
 
-int WriteAll(intptr_t handle, const char* data, size_t size) {
+SystemStatus WriteAll(intptr_t handle, const char* data, size_t size) {
   while (size > 0) {
     const DWORD chunk = size > kLargestTransfer ? kLargestTransfer : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!Win32().WriteFile(Win(handle), data, chunk, &written, nullptr)) return ErrnoFor(GetLastError());
-    if (written == 0) return ENOSPC;
+    if (!Win32().WriteFile(Win(handle), data, chunk, &written, nullptr)) return LastError();
+    if (written == 0) return SystemError::Of(ENOSPC);
     data += written;
     size -= written;
   }
-  return 0;
+  return {};
 }
 
 // Windows has no request to start the writeback of buffered writes; its lazy writer and the
 // flush in SyncData() do.
 void StartWriteback(intptr_t) {}
 
-int SyncData(intptr_t handle) { return Win32().FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+SystemStatus SyncData(intptr_t handle) { return StatusOf(Win32().FlushFileBuffers(Win(handle))); }
 
-int CloseWritten(intptr_t handle) { return Win32().CloseHandle(Win(handle)) ? 0 : ErrnoFor(GetLastError()); }
+SystemStatus CloseWritten(intptr_t handle) { return StatusOf(Win32().CloseHandle(Win(handle))); }
 
-int Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
+SystemStatus Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
   const std::wstring nativeFrom = InFolder(folder, from);
   const std::wstring nativeTo = InFolder(folder, to);
   // Without MOVEFILE_REPLACE_EXISTING an existing `to` fails the move (ERROR_ALREADY_EXISTS).
@@ -356,11 +353,12 @@ int Rename(const Folder& folder, const std::string& from, const std::string& to,
   const DWORD error = RetryWhileBusy([&] {
     return ErrorUnless(Win32().MoveFileExW(nativeFrom.c_str(), nativeTo.c_str(), flags));
   });
-  if (error == ERROR_ACCESS_DENIED && replace && IsOpenElsewhere(nativeTo)) return EBUSY;
-  return error == 0 ? 0 : ErrnoFor(error, nativeTo);
+  if (error == 0) return {};
+  if (error == ERROR_ACCESS_DENIED && replace && IsOpenElsewhere(nativeTo)) return SystemError::Of(EBUSY);
+  return ErrorFor(error, nativeTo);
 }
 
-int RenameWritten(const Folder& folder, intptr_t handle, const std::string&, const std::string& to) {
+SystemStatus RenameWritten(const Folder& folder, intptr_t handle, const std::string&, const std::string& to) {
   // Through the handle: whatever another program does with the temporary name (a scanner
   // that opened it) the file renamed is the one written. The full path of the target, as
   // FILE_RENAME_INFO takes it; the structure ends in the name.
@@ -376,14 +374,28 @@ int RenameWritten(const Folder& folder, intptr_t handle, const std::string&, con
     return ErrorUnless(Win32().SetFileInformationByHandle(Win(handle), FileRenameInfo, rename,
                                                   static_cast<DWORD>(buffer.size())));
   });
-  if (error == ERROR_ACCESS_DENIED && IsOpenElsewhere(native)) return EBUSY;
-  return error == 0 ? 0 : ErrnoFor(error, native);
+  if (error == 0) return {};
+  if (error == ERROR_ACCESS_DENIED && IsOpenElsewhere(native)) return SystemError::Of(EBUSY);
+  return ErrorFor(error, native);
 }
 
-int SyncRename(const Folder&, intptr_t handle, const std::string&) {
+bool WrittenFileHeldElsewhere(const Folder& folder, const std::string& name) {
+  // An open for deletion alone that shares everything, as the run's own handle does, fails
+  // only on another program's handle that does not share deletion.
+  const std::wstring native = InFolder(folder, name);
+  HANDLE probe = Win32().CreateFileW(native.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    Win32().CloseHandle(probe);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+SystemStatus SyncRename(const Folder&, intptr_t handle, const std::string&) {
   // A rename within one volume is written through only by a flush of the renamed file,
   // which commits the volume's metadata, the new name with it: the handle that wrote it.
-  return Win32().FlushFileBuffers(Win(handle)) ? 0 : ErrnoFor(GetLastError());
+  return StatusOf(Win32().FlushFileBuffers(Win(handle)));
 }
 
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
@@ -403,9 +415,10 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
   }
 }
 
-int Remove(const Folder& folder, const std::string& name) {
+SystemStatus Remove(const Folder& folder, const std::string& name) {
   const std::wstring native = InFolder(folder, name);
-  return Win32().DeleteFileW(native.c_str()) ? 0 : ErrnoFor(GetLastError(), native);
+  if (Win32().DeleteFileW(native.c_str())) return {};
+  return ErrorFor(GetLastError(), native);
 }
 
 const bool kRenamesAsideForRemoval = false;
@@ -414,7 +427,7 @@ namespace {
 
 // Opens `name` for its removal, sharing only `sharing` with other programs; a symbolic link
 // or junction is held itself, never the file it points to.
-int Hold(const Folder& folder, const std::string& name, DWORD sharing, intptr_t& handle) {
+SystemResult<intptr_t> Hold(const Folder& folder, const std::string& name, DWORD sharing) {
   const std::wstring native = InFolder(folder, name);
   HANDLE held = INVALID_HANDLE_VALUE;
   const DWORD error = RetryWhileBusy([&] {
@@ -422,9 +435,8 @@ int Hold(const Folder& folder, const std::string& name, DWORD sharing, intptr_t&
                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     return held == INVALID_HANDLE_VALUE ? GetLastError() : DWORD{0};
   });
-  if (error != 0) return ErrnoFor(error, native);
-  handle = Handle(held);
-  return 0;
+  if (error != 0) return ErrorFor(error, native);
+  return Handle(held);
 }
 
 // Whether a removal through a handle was refused because the system does not offer it, as
@@ -436,52 +448,53 @@ bool Unsupported(DWORD error) {
 
 }  // namespace
 
-int HoldForRemoval(const Folder& folder, const std::string& name, intptr_t& handle) {
+SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& name) {
   // Sharing reading only: the open fails while another program has the file open for
   // writing (or without sharing its removal), and no program can start writing to it,
   // rename over it or remove it meanwhile.
-  return Hold(folder, name, FILE_SHARE_READ, handle);
+  return Hold(folder, name, FILE_SHARE_READ);
 }
 
-int IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle, FileIdentity& identity) {
+SystemResult<FileIdentity> IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle) {
   FILE_BASIC_INFO basic;
   if (!Win32().GetFileInformationByHandleEx(Win(handle), FileBasicInfo, &basic, sizeof basic)) {
-    return ErrnoFor(GetLastError());
+    return LastError();
   }
   // A link was read through: it is compared by the file it points to.
   if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return IdentityAtPath(folder.PathOf(name), identity);
+    return IdentityAtPath(folder.PathOf(name));
   }
-  return IdentityOf(handle, identity);
+  return IdentityOf(handle);
 }
 
-int RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
+SystemStatus RemoveHeld(const Folder&, const std::string&, intptr_t handle) {
   // The POSIX semantics take the name away at once, even while a reader that shares deletion
   // (a previewer, a tail viewer) still has the file open: the logger can create the part
   // anew meanwhile. Windows 10 1607 and later accept them on NTFS.
   DispositionEx posix{kDispositionDelete | kDispositionPosixSemantics};
-  if (Win32().SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return 0;
+  if (Win32().SetFileInformationByHandle(Win(handle), kFileDispositionInfoEx, &posix, sizeof posix)) return {};
   const DWORD error = GetLastError();
-  if (Unsupported(error)) return ENOTSUP;
+  if (Unsupported(error)) return SystemError::Of(ENOTSUP);
   // STATUS_CANNOT_DELETE: read-only (looked at before) or mapped by another program.
-  if (error == ERROR_ACCESS_DENIED) return EBUSY;
-  return ErrnoFor(error);
+  if (error == ERROR_ACCESS_DENIED) return SystemError::Of(EBUSY);
+  return ErrorFor(error);
 }
 
-int HoldAlone(const Folder& folder, const std::string& name, intptr_t& handle) {
+SystemResult<intptr_t> HoldAlone(const Folder& folder, const std::string& name) {
   // The classic removal happens only when the last handle closes, and until then the file
   // lingers "delete pending": it is removed only while no other program has it open, which
   // an open that shares nothing tells.
-  return Hold(folder, name, 0, handle);
+  return Hold(folder, name, 0);
 }
 
-int RemoveAlone(intptr_t handle) {
+SystemStatus RemoveAlone(intptr_t handle) {
   FILE_DISPOSITION_INFO disposition;
   disposition.DeleteFile = TRUE;
   const DWORD error = ErrorUnless(Win32().SetFileInformationByHandle(Win(handle), FileDispositionInfo,
                                                              &disposition, sizeof disposition));
-  if (error == ERROR_ACCESS_DENIED) return EBUSY;  // mapped by another program
-  return error == 0 ? 0 : ErrnoFor(error);
+  if (error == 0) return {};
+  if (error == ERROR_ACCESS_DENIED) return SystemError::Of(EBUSY);  // mapped by another program
+  return ErrorFor(error);
 }
 
 void ReleaseHeld(intptr_t handle) {

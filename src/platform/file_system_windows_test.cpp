@@ -14,7 +14,7 @@
 
 #include "platform/file_system.h"
 #include "platform/text_output.h"
-#include "platform/windows_error.h"
+#include "platform/system_error.h"
 #include "platform/windows_text.h"
 #include "testing/scratch.h"
 
@@ -177,7 +177,7 @@ TEST(WindowsFileSystemTest, AReadOnlyOutputIsRefusedBeforeAnythingIsWritten) {
   Result<ReplacementFile> file = ReplacementFile::Create(dir.OpenFolder(), target);
   ASSERT_FALSE(file.ok());
   EXPECT_EQ(file.failure().file, target);
-  EXPECT_EQ(file.failure().reason, Reason("can't be replaced", EACCES));
+  EXPECT_EQ(file.failure().reason, FailureOf("", "can't be replaced", SystemError::Of(EACCES)).reason);
   SetFileAttributesW(WideFromNarrow(target).c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(testutil::ReadBytes(target), "the only copy\r\n");
 }
@@ -235,18 +235,42 @@ TEST(WindowsFileSystemTest, AnOutputOpenInAViewerIsReportedAsInUse) {
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
 }
 
+// A scanner that holds the freshly written file without sharing its deletion keeps it from
+// being renamed: the report names that file, not the output, which nobody holds.
+TEST(WindowsFileSystemTest, AWrittenFileHeldByAScannerIsNamedAsTheBusyOne) {
+  testutil::ScratchDir dir;
+  const std::string target = dir.Path("merged.txt");
+  testutil::WriteBytes(target, "old\r\n");
+  const Folder folder = dir.OpenFolder();
+  Result<TextOutput> output = TextOutput::Create(folder, target);
+  ASSERT_TRUE(output.ok()) << output.failure().reason;
+  ASSERT_TRUE(output.value().WriteOnDisk("new\r\n").ok());
+  const std::vector<std::string> written = testutil::TemporaryFilesIn(dir.root());
+  ASSERT_EQ(written.size(), 1u);
+  OtherProgram scanner(dir.Path(written[0]), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_TRUE(scanner.ok());
+  Outcome committed = output.value().Commit();
+  ASSERT_FALSE(committed.ok()) << "renamed under the scanner";
+  EXPECT_EQ(committed.failure().file, target);
+  EXPECT_EQ(committed.failure().reason, "can't be replaced: its new content, " + dir.Path(written[0]) +
+                                            ", is in use by another program");
+  scanner.Close();
+  EXPECT_EQ(testutil::ReadBytes(target), "old\r\n");
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
+}
+
 // A code without an errno equivalent reads as the system's own words and its number, never
 // as "Permission denied".
 TEST(WindowsFileSystemTest, AnErrorOutsideTheTableIsGivenInTheSystemsWords) {
   for (DWORD code : {DWORD{ERROR_GEN_FAILURE}, DWORD{ERROR_DEV_NOT_EXIST}, DWORD{ERROR_CANT_RESOLVE_FILENAME}}) {
-    const std::string words = WindowsErrorWords(ErrnoFromSystemError(code));
+    const std::string words = SystemError::FromSystem(code).Words();
     SCOPED_TRACE(words);
     EXPECT_NE(words.find("(Windows error " + std::to_string(code) + ")"), std::string::npos);
     EXPECT_EQ(words.find("Permission denied"), std::string::npos);
     EXPECT_GT(words.size(), std::string("(Windows error 31)").size()) << "the system's text is missing";
   }
-  EXPECT_EQ(WindowsErrorWords(ErrnoFromSystemError(ERROR_ACCESS_DENIED)), "Permission denied");
-  EXPECT_EQ(WindowsErrorWords(ErrnoFromSystemError(ERROR_SHARING_VIOLATION)), "in use by another program");
+  EXPECT_EQ(SystemError::FromSystem(ERROR_ACCESS_DENIED).Words(), "Permission denied");
+  EXPECT_EQ(SystemError::FromSystem(ERROR_SHARING_VIOLATION).Words(), "in use by another program");
 }
 
 // A part that a previewer holds, sharing its deletion, must not be left "delete pending":

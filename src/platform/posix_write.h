@@ -9,29 +9,30 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "platform/system_error.h"
+
 namespace acqsort::detail {
 
 // Writes all `size` bytes, continuing after a short write, retrying on EINTR and waiting
 // while a non-blocking descriptor (a standard output set so by another program) is full.
-// A write that makes no progress is a full device. Returns 0, or the errno value of the
-// failure.
-inline int WriteAllTo(int fd, const char* data, size_t size) {
+// A write that makes no progress is a full device.
+inline SystemStatus WriteAllTo(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return SystemError::FromSystem(errno);
       pollfd ready{fd, POLLOUT, 0};
       while (::poll(&ready, 1, -1) < 0) {
-        if (errno != EINTR) return errno;
+        if (errno != EINTR) return SystemError::FromSystem(errno);
       }
       continue;
     }
-    if (n == 0) return ENOSPC;
+    if (n == 0) return SystemError::Of(ENOSPC);
     data += n;
     size -= static_cast<size_t>(n);
   }
-  return 0;
+  return {};
 }
 
 }  // namespace acqsort::detail

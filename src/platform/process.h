@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/system_error.h"
 
 namespace acqsort {
 
@@ -12,12 +13,14 @@ namespace acqsort {
 // held it (SIGIO). The system call that met the cause then fails, and the run reports it.
 // An interrupt (Ctrl-C, SIGTERM, a closed terminal's SIGHUP; on Windows Ctrl+C, Ctrl+Break
 // and a closed console window) still ends the run, but only after it has undone the step
-// registered below; the process then ends as the interrupt would have ended it.
-void KeepSignalsFromEndingTheRun();
+// registered below; the process then ends as the interrupt would have ended it. Fails only
+// when the system refuses a handler.
+SystemStatus InstallSignalHandlers();
 
 // The one step that an interrupt must undo, registered while it is under way: a temporary
 // file being written (removed), or a part set aside for its removal (renamed back, unless a
-// new file has taken its name). A new registration replaces the last.
+// new file has taken its name). A new registration replaces the last. One registry for every
+// platform (process.cpp).
 void OnInterruptRemove(const Folder& folder, const std::string& name);
 void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name);
 void OnInterruptDoNothing();

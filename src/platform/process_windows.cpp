@@ -1,37 +1,29 @@
+// Console control events on Windows: the handler, which Windows runs on a thread of its own
+// while the run goes on, undoes the registered step under the lock of the registry and ends
+// the process itself, so that the run never goes on past the step that was undone.
+
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "platform/process.h"
+#include "platform/process_detail.h"
 #include "platform/windows_text.h"
 
 namespace acqsort {
 
 namespace {
 
-// The one step that an interrupt undoes. The console control handler runs on a thread of
-// its own, which Windows starts for the event, while the run goes on: the state is changed
-// and read only under one lock, which the handler keeps until it has ended the process, so
-// that it never sees a name half written or a step changing under it. The names are full
-// and long (\\?\...), prepared before the step: the handler does no work but the undoing.
-//
-//   kNothing     nothing of the run's to undo
-//   kRemove      undoName is a temporary file the run is writing: deleted
-//   kRenameBack  undoName is a file set aside for its removal: renamed back to undoBack,
-//                never over a file that took that name meanwhile
-enum Undo : int { kNothing, kRemove, kRenameBack };
-
-struct Registry {
-  CRITICAL_SECTION lock;
-  Undo undo = kNothing;
-  std::wstring undoName;
-  std::wstring undoBack;
-  Registry() { InitializeCriticalSection(&lock); }
-};
-
-Registry& TheRegistry() {
-  static Registry registry;  // made on first use, by the run, before any handler can run
-  return registry;
+// The registry's lock: held by the run while it registers a step (InterruptsHeldBack), and
+// by the handler from before it reads the registry until the process has ended.
+CRITICAL_SECTION& RegistryLock() {
+  static CRITICAL_SECTION* lock = [] {
+    static CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    return &section;
+  }();  // made on first use, by the run, before any handler can run
+  return *lock;
 }
 
 }  // namespace
@@ -52,53 +44,46 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     default:
       return FALSE;
   }
-  Registry& registry = TheRegistry();
-  EnterCriticalSection(&registry.lock);  // waits while the run changes a step and its record
-  if (registry.undo == kRemove) {
-    // The tool's own handle shares deletion: the file goes when this process ends.
-    DeleteFileW(registry.undoName.c_str());
-  } else if (registry.undo == kRenameBack) {
-    MoveFileExW(registry.undoName.c_str(), registry.undoBack.c_str(), MOVEFILE_WRITE_THROUGH);
-  }
-  // Ended here, with the lock held, as Windows would end it for the event: the run must not
-  // go on past the step that was just undone.
+  EnterCriticalSection(&RegistryLock());  // waits while the run registers a step
+  detail::UndoRegisteredStep();
+  // Ended here, with the lock held, as Windows would end it for the event.
   TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
   return TRUE;
 }
 
-namespace {
-
-void Register(Undo undo, std::wstring name, std::wstring back) {
-  Registry& registry = TheRegistry();
-  EnterCriticalSection(&registry.lock);
-  registry.undo = undo;
-  registry.undoName = std::move(name);
-  registry.undoBack = std::move(back);
-  LeaveCriticalSection(&registry.lock);
-}
-
-}  // namespace
-
 // Windows has no SIGPIPE or SIGXFSZ: a broken pipe or a full disk fails the call that met it.
-void KeepSignalsFromEndingTheRun() {
-  (void)TheRegistry();
-  SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+SystemStatus InstallSignalHandlers() {
+  (void)RegistryLock();
+  if (!SetConsoleCtrlHandler(OnConsoleControl, TRUE)) return SystemError::FromSystem(GetLastError());
+  return {};
 }
 
-void OnInterruptRemove(const Folder& folder, const std::string& name) {
-  Register(kRemove, NativePath(folder.PathOf(name)), std::wstring());
+namespace detail {
+
+bool PrepareName(const Folder& folder, const std::string& name, PreparedName& prepared) {
+  const std::wstring path = NativePath(folder.PathOf(name));
+  const size_t bytes = (path.size() + 1) * sizeof(wchar_t);
+  if (bytes > sizeof prepared.text) return false;
+  std::memcpy(prepared.text, path.c_str(), bytes);
+  return true;
 }
 
-void OnInterruptRenameBack(const Folder& folder, const std::string& aside, const std::string& name) {
-  Register(kRenameBack, NativePath(folder.PathOf(aside)), NativePath(folder.PathOf(name)));
+void RemoveNow(const PreparedName& name) {
+  // The run's own handle shares deletion: the file goes when this process ends.
+  DeleteFileW(reinterpret_cast<const wchar_t*>(name.text));
 }
 
-void OnInterruptDoNothing() { Register(kNothing, std::wstring(), std::wstring()); }
+void RenameBackNow(const PreparedName& from, const PreparedName& to) {
+  MoveFileExW(reinterpret_cast<const wchar_t*>(from.text), reinterpret_cast<const wchar_t*>(to.text),
+              MOVEFILE_WRITE_THROUGH);
+}
 
-// The lock of the registry is reentrant for the thread that holds it: the run registers
-// while it holds interrupts back.
-InterruptsHeldBack::InterruptsHeldBack() { EnterCriticalSection(&TheRegistry().lock); }
+}  // namespace detail
 
-InterruptsHeldBack::~InterruptsHeldBack() { LeaveCriticalSection(&TheRegistry().lock); }
+// The lock is reentrant for the thread that holds it: the run registers while it holds
+// interrupts back.
+InterruptsHeldBack::InterruptsHeldBack() { EnterCriticalSection(&RegistryLock()); }
+
+InterruptsHeldBack::~InterruptsHeldBack() { LeaveCriticalSection(&RegistryLock()); }
 
 }  // namespace acqsort

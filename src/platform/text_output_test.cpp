@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/newlines.h"
+#include "platform/system_error.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -157,7 +158,7 @@ TEST(TextOutputTest, AMissingFolderIsNamedWhenItIsOpened) {
   Result<Folder> folder = Folder::Open(FolderOf(path));
   ASSERT_FALSE(folder.ok());
   EXPECT_EQ(folder.failure().file, FolderOf(path));
-  EXPECT_EQ(folder.failure().reason, Reason("can't be opened", ENOENT));
+  EXPECT_EQ(folder.failure().reason, FailureOf("", "can't be opened", SystemError::Of(ENOENT)).reason);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/system_error.h"
 #include "platform/newlines.h"
 #include "platform/text_output.h"
 #include "processing/output_is_no_input.h"
@@ -87,7 +88,7 @@ Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder,
   try {
     return Merge(config, folder, console);
   } catch (const std::bad_alloc&) {
-    return Failure{config.infFile, Reason("can't be written", ENOMEM)};
+    return FailureOf(config.infFile, "can't be written", SystemError::Of(ENOMEM));
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/byte_order_mark.h"
 #include "platform/file_system.h"
+#include "platform/system_error.h"
 #include "platform/text_output.h"
 #include "processing/acq_lines.h"
 #include "processing/output_is_no_input.h"
@@ -106,7 +107,7 @@ Outcome SortAcqFile(const AcqConfig& config, const Folder& folder, Console& cons
   try {
     return Sort(config, folder, console);
   } catch (const std::bad_alloc&) {
-    return Failure{config.sortedFile, Reason("can't be written", ENOMEM)};
+    return FailureOf(config.sortedFile, "can't be written", SystemError::Of(ENOMEM));
   }
 }
 

@@ -35,7 +35,10 @@ int main(int argc, char** argv) {
     case acqsort::Request::kRun:
       break;
   }
-  acqsort::KeepSignalsFromEndingTheRun();
+  if (const acqsort::SystemStatus installed = acqsort::InstallSignalHandlers(); !installed.ok()) {
+    console.WriteNote("acqsort: interrupts can't be handled (" + installed.error().Words() +
+                      "): a run interrupted now may leave a temporary file (*.acqsort-tmp) behind");
+  }
   if (!arguments.empty()) {
     // The run is the same with or without them; an operator who typed one learns why.
     std::string given;

@@ -147,6 +147,25 @@ TEST(HardeningTest, AnOutputThatIsASymbolicLinkBecomesAFileAndItsTargetIsNeverWr
   }
 }
 
+// A part that is a link to another part: the merge reads the other part twice, the other
+// part is removed first, and the link, whose file is then gone, goes too: only links are
+// ever removed, and a link holds no data.
+TEST(HardeningTest, APartLinkedToAnotherPartGoesOnceThatPartIsRemoved) {
+  WorkDir dir("linked-part");
+  const fs::path work = dir / "work";
+  WriteSmallRun(work);
+  fs::remove(work / kParts[2]);
+  fs::create_symlink(fs::path(kParts[0]).filename(), work / kParts[2]);
+
+  ToolExit exit = RunTool(work);
+  ASSERT_TRUE(exit.Succeeded()) << exit.output << exit.errors;
+  for (const char* line : {"* ACQ\\dataINF1.txt file has been deleted. \n", "* ACQ\\dataINF2.txt file has been deleted. \n",
+                           "* ACQ\\dataINF3.txt file has been deleted. \n"}) {
+    EXPECT_NE(exit.output.find(line), std::string::npos) << line << exit.output;
+  }
+  for (const std::string& part : kParts) EXPECT_FALSE(fs::exists(fs::symlink_status(work / part))) << part;
+}
+
 TEST(HardeningTest, TooLittleMemoryForTheAcqFileStopsTheRunWithAnErrorLine) {
   if (kAddressSanitizer) GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit allows";
   WorkDir dir("memory");

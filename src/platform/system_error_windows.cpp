@@ -1,4 +1,7 @@
-#include "platform/windows_error.h"
+// System errors on Windows: the one mapping from the system's codes to the errno values
+// whose words the report uses on every platform, and the system's own words for the rest.
+
+#include "platform/system_error.h"
 
 #include <windows.h>
 
@@ -8,6 +11,9 @@
 
 namespace acqsort {
 
+namespace {
+
+// The errno value with the meaning of the system error code `error`, or 0.
 int ErrnoFromSystemError(unsigned long error) {
   switch (error) {
     // Only these mean absence: a share that went away (ERROR_BAD_NETPATH,
@@ -42,14 +48,21 @@ int ErrnoFromSystemError(unsigned long error) {
     case ERROR_BROKEN_PIPE:
       return EPIPE;
     default:
-      return -static_cast<int>(error);
+      return 0;
   }
 }
 
-std::string WindowsErrorWords(int error) {
-  if (error == EBUSY) return "in use by another program";
-  if (error >= 0) return std::strerror(error);
-  const DWORD code = static_cast<DWORD>(-error);
+}  // namespace
+
+SystemError SystemError::FromSystem(unsigned long code) {
+  return SystemError(ErrnoFromSystemError(code), code);
+}
+
+std::string SystemError::Words() const {
+  // EBUSY stands for a file that another program holds open: a sharing or lock violation.
+  if (meaning_ == EBUSY) return "in use by another program";
+  if (meaning_ != 0) return std::strerror(meaning_);
+  const DWORD code = static_cast<DWORD>(code_);
   const std::string number = "Windows error " + std::to_string(code);
   // In US English, as every other word of the report, where the system has the text in it;
   // else in the language Windows chooses.
