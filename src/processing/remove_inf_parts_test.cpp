@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "config/read_acq_config.h"
 #include "testing/recording_console.h"
 #include "testing/scratch.h"
 
@@ -62,14 +61,6 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
       EXPECT_EQ(std::filesystem::exists(*paths[i]), c.parts[i] == kChanged) << *paths[i];
     }
   }
-}
-
-TEST(RemoveInfPartsTest, WritesNothingWhenNoPartExistsOnDisk) {
-  // The real file layer, in a working directory that holds no ACQ folder at all.
-  testutil::RecordingConsole console;
-  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"no-such-run-anywhere.txt\"\n1\n9\n").value();
-  RemoveInfParts(config, MergedParts{}, Folder::Open("").value(), console);
-  EXPECT_EQ(console.text(), "");
 }
 
 // The real merge and removal on parts that another program touches in between: a part is

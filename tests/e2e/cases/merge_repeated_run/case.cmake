@@ -1,1 +1,0 @@
-set(STATUS 1)
