@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/acq_config.h"
-#include "platform/failure.h"
+#include "common/failure.h"
 
 namespace acqsort {
 

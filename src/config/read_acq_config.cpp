@@ -10,7 +10,7 @@
 #include "common/utf8.h"
 #include "config/acq_file_names.h"
 #include "platform/file_system.h"
-#include "platform/newlines.h"
+#include "text/newlines.h"
 
 namespace acqsort {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "config/acq_config.h"
-#include "platform/failure.h"
+#include "common/failure.h"
 
 namespace acqsort {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "common/failure.h"
 
 namespace acqsort {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/console_detail.h"
-#include "platform/newlines.h"
+#include "text/newlines.h"
 #include "platform/win32_calls.h"
 #include "platform/windows_text.h"
 

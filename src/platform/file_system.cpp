@@ -31,6 +31,9 @@ std::string NextTemporaryName() {
   return std::to_string(detail::ProcessId()) + "-" + std::to_string(counter++) + kTemporarySuffix;
 }
 
+// How many taken temporary names are skipped before giving up.
+constexpr int kTemporaryNameAttempts = 1000;
+
 // Calls `take(name)` with fresh temporary names until one is not taken (EEXIST) yet; a
 // name left behind by a killed run whose process id came back is skipped, not failed on.
 template <typename Take>
@@ -86,19 +89,19 @@ std::string FolderOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator);
 }
 
-Result<std::optional<FileIdentity>> IdentityAt(const std::string& path) {
-  SystemResult<FileIdentity> identity = detail::IdentityAtPath(path);
-  if (identity.Failed(ENOENT)) return std::optional<FileIdentity>();
-  if (!identity.ok()) return FailureOf(path, "can't be opened", identity.error());
-  return std::optional<FileIdentity>(identity.value());
+Result<std::optional<FileState>> StateAt(const std::string& path) {
+  SystemResult<FileState> state = detail::StateAtPath(path);
+  if (state.Failed(ENOENT)) return std::optional<FileState>();
+  if (!state.ok()) return FailureOf(path, "can't be opened", state.error());
+  return std::optional<FileState>(state.value());
 }
 
 namespace {
 
-// A regular file opened for reading, with its identity as it was opened.
+// A regular file opened for reading, with its state as it was opened.
 struct OpenedRegular {
   intptr_t handle;
-  FileIdentity identity;
+  FileState state;
 };
 
 Result<OpenedRegular> OpenRegular(const std::string& path) {
@@ -106,12 +109,12 @@ Result<OpenedRegular> OpenRegular(const std::string& path) {
   if (!opened.ok()) return FailureOf(path, "can't be opened", opened.error());
   if (opened.value().kind != detail::FileKind::kRegular) return RefusedForReading(path, opened.value().kind);
   const intptr_t handle = opened.value().handle;
-  SystemResult<FileIdentity> identity = detail::IdentityOf(handle);
-  if (!identity.ok()) {
+  SystemResult<FileState> state = detail::StateOf(handle);
+  if (!state.ok()) {
     detail::Close(handle);
-    return FailureOf(path, "can't be read", identity.error());
+    return FailureOf(path, "can't be read", state.error());
   }
-  return OpenedRegular{handle, identity.value()};
+  return OpenedRegular{handle, state.value()};
 }
 
 }  // namespace
@@ -119,16 +122,16 @@ Result<OpenedRegular> OpenRegular(const std::string& path) {
 Result<InputFile> InputFile::Open(const std::string& path) {
   Result<OpenedRegular> opened = OpenRegular(path);
   if (!opened.ok()) return opened.failure();
-  return InputFile(path, opened.value().handle, opened.value().identity);
+  return InputFile(path, opened.value().handle, opened.value().state);
 }
 
-InputFile::InputFile(std::string path, intptr_t handle, const FileIdentity& identity)
-    : path_(std::move(path)), handle_(handle), identity_(identity) {}
+InputFile::InputFile(std::string path, intptr_t handle, const FileState& state)
+    : path_(std::move(path)), handle_(handle), state_(state) {}
 
 InputFile::InputFile(InputFile&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, -1)),
-      identity_(other.identity_),
+      state_(other.state_),
       bytesRead_(other.bytesRead_) {}
 
 InputFile::~InputFile() {
@@ -145,9 +148,9 @@ Result<size_t> InputFile::Read(char* buffer, size_t capacity) {
 }
 
 Outcome InputFile::CheckReadWhole() const {
-  SystemResult<FileIdentity> now = detail::IdentityOf(handle_);
+  SystemResult<FileState> now = detail::StateOf(handle_);
   if (!now.ok()) return FailureOf(path_, "can't be read", now.error());
-  if (now.value() != identity_ || bytesRead_ != identity_.size) return Failure{path_, kChangedWhileRead};
+  if (!now.value().Unchanged(state_) || bytesRead_ != state_.size) return Failure{path_, kChangedWhileRead};
   return {};
 }
 
@@ -181,10 +184,10 @@ Result<MappedFile> MappedFile::Open(const std::string& path) {
   Result<OpenedRegular> opened = OpenRegular(path);
   if (!opened.ok()) return opened.failure();
   const intptr_t handle = opened.value().handle;
-  const FileIdentity& identity = opened.value().identity;
-  const size_t size = static_cast<size_t>(identity.size);
+  const FileState& state = opened.value().state;
+  const size_t size = static_cast<size_t>(state.size);
   // An empty file has nothing to map (and Windows maps none).
-  if (size == 0) return MappedFile(path, handle, -1, "", 0, nullptr, identity);
+  if (size == 0) return MappedFile(path, handle, -1, "", 0, nullptr, state);
   SystemResult<detail::Mapping> mapping = detail::MapForReading(handle, size);
   if (!mapping.ok()) {
     detail::Close(handle);
@@ -192,7 +195,7 @@ Result<MappedFile> MappedFile::Open(const std::string& path) {
     return FailureOf(path, "can't be read", mapping.error());
   }
   return MappedFile(path, handle, mapping.value().object, mapping.value().base, size,
-                    mapping.value().lost, identity);
+                    mapping.value().lost, state);
 }
 
 MappedFile::~MappedFile() {
@@ -201,14 +204,14 @@ MappedFile::~MappedFile() {
 }
 
 MappedFile::MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base,
-                       size_t size, const std::atomic<bool>* lost, const FileIdentity& identity)
+                       size_t size, const std::atomic<bool>* lost, const FileState& state)
     : path_(std::move(path)),
       handle_(handle),
       mapping_(mapping),
       lost_(lost),
       base_(base),
       size_(size),
-      identity_(identity) {}
+      state_(state) {}
 
 MappedFile::MappedFile(MappedFile&& other) noexcept
     : path_(std::move(other.path_)),
@@ -217,12 +220,12 @@ MappedFile::MappedFile(MappedFile&& other) noexcept
       lost_(std::exchange(other.lost_, nullptr)),
       base_(std::exchange(other.base_, "")),
       size_(std::exchange(other.size_, 0)),
-      identity_(other.identity_) {}
+      state_(other.state_) {}
 
 Outcome MappedFile::CheckUnchanged() const {
-  SystemResult<FileIdentity> now = detail::IdentityOf(handle_);
+  SystemResult<FileState> now = detail::StateOf(handle_);
   if (!now.ok()) return FailureOf(path_, "can't be read", now.error());
-  if (PartLost() || now.value() != identity_) return Failure{path_, kChangedWhileRead};
+  if (PartLost() || !now.value().Unchanged(state_)) return Failure{path_, kChangedWhileRead};
   return {};
 }
 
@@ -336,8 +339,8 @@ namespace {
 
 // Whether the held file is still what was read: `changed` is set when it is not.
 SystemStatus CompareHeld(const Folder& folder, const std::string& name, intptr_t handle,
-                         const FileIdentity& expected, bool& changed) {
-  SystemResult<FileIdentity> now = detail::IdentityOfHeld(folder, name, handle);
+                         const FileState& expected, bool& changed) {
+  SystemResult<FileState> now = detail::StateOfHeld(folder, name, handle);
   if (now.Failed(ENOENT)) {
     // A link whose file is gone (a part linked to a part removed just before it) holds no
     // data: what was read through it is in the merged file, and the link goes, as a link
@@ -349,7 +352,7 @@ SystemStatus CompareHeld(const Folder& folder, const std::string& name, intptr_t
     }
   }
   if (!now.ok()) return now.error();
-  changed = now.value() != expected;
+  changed = !now.value().Unchanged(expected);
   return {};
 }
 
@@ -363,7 +366,7 @@ SystemStatus HandleOf(const SystemResult<intptr_t>& held, intptr_t& handle) {
 }  // namespace
 
 RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
-                                    const FileIdentity& expected) {
+                                    const FileState& expected) {
   const std::string name = NameOf(path);
   // A write-protected file stays, as rm asks before it removes one and as Windows refuses to
   // delete a file with the read-only attribute: both builds keep it, root's run too.

@@ -2,7 +2,7 @@
 
 // The one place that knows the platform's file system. Paths are given as the tool prints
 // them, with backslashes; each platform maps them to its own form. Everything is binary:
-// newlines are translated above this layer, by the one rule in platform/newlines.h, so
+// newlines are translated above this layer, by the one rule in text/newlines.h, so
 // that every platform reads and writes the same bytes.
 //
 // The order that keeps the data safe (an output's data on disk before its name replaces
@@ -18,16 +18,16 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/failure.h"
+#include "common/failure.h"
 
 namespace acqsort {
 
 // The whole content of a regular file, read in one go.
 Result<std::string> ReadWholeFile(const std::string& path);
 
-// What tells whether a file still holds what was read from it: its size and, where the
-// platform gives them, its identity on the volume and its modification time.
-struct FileIdentity {
+// What tells whether a file still holds what was read from it: which file it is (its volume
+// and its ID there, where the platform gives them), its size and its modification time.
+struct FileState {
   uint64_t volume = 0;
   uint64_t index = 0;      // the file's ID on the volume: 128 bits on Windows where the
   uint64_t indexHigh = 0;  // system gives them, else 64
@@ -36,21 +36,20 @@ struct FileIdentity {
 
   // Whether the two are proven to be the same file. An ID of 0 (some network servers give
   // no ID) proves nothing.
-  bool SameFile(const FileIdentity& other) const {
+  bool SameFile(const FileState& other) const {
     return (index != 0 || indexHigh != 0) && volume == other.volume && index == other.index &&
            indexHigh == other.indexHigh;
   }
-  // Whether nothing that tells files apart has changed: ID, size and time.
-  bool operator==(const FileIdentity& other) const {
-    return volume == other.volume && index == other.index && indexHigh == other.indexHigh &&
-           modified == other.modified && size == other.size;
+  // Whether nothing has changed since `before`: the same ID, size and time.
+  bool Unchanged(const FileState& before) const {
+    return volume == before.volume && index == before.index && indexHigh == before.indexHigh &&
+           modified == before.modified && size == before.size;
   }
-  bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
-// The identity of the file at `path`, reached through any links; none when nothing is
+// The state of the file at `path`, reached through any links; none when nothing is
 // there. Any other failure to look (a folder that can't be searched, an I/O error) fails.
-Result<std::optional<FileIdentity>> IdentityAt(const std::string& path);
+Result<std::optional<FileState>> StateAt(const std::string& path);
 
 // The words for a changed input, the same for every file that is read.
 inline constexpr const char* kChangedWhileRead = "can't be read: it changed while it was being read";
@@ -77,14 +76,14 @@ class InputFile {
   Outcome CheckReadWhole() const;
 
   // The file as it was opened: what a later look must find again.
-  const FileIdentity& identity() const { return identity_; }
+  const FileState& state() const { return state_; }
 
  private:
   friend Result<std::string> ReadWholeFile(const std::string& path);
-  InputFile(std::string path, intptr_t handle, const FileIdentity& identity);
+  InputFile(std::string path, intptr_t handle, const FileState& state);
   std::string path_;
   intptr_t handle_;
-  FileIdentity identity_;
+  FileState state_;
   uint64_t bytesRead_ = 0;
 };
 
@@ -102,7 +101,7 @@ class MappedFile {
   std::string_view text() const { return std::string_view(base_, size_); }
 
   // Fails, naming the file, when it changed since it was opened: a part of the mapping
-  // vanished under the reader, or its size, time or identity is no longer what it was.
+  // vanished under the reader, or its ID, size or time is no longer what it was.
   Outcome CheckUnchanged() const;
 
   // Whether a part of the mapping has vanished under the reader so far. Inline and cheap,
@@ -113,14 +112,14 @@ class MappedFile {
 
  private:
   MappedFile(std::string path, intptr_t handle, intptr_t mapping, const char* base, size_t size,
-             const std::atomic<bool>* lost, const FileIdentity& identity);
+             const std::atomic<bool>* lost, const FileState& state);
   std::string path_;
   intptr_t handle_;   // the file, kept open to compare it at the end
   intptr_t mapping_;  // Windows' mapping object; unused elsewhere
   const std::atomic<bool>* lost_;  // set by the guard of the mapping; none for an empty file
   const char* base_;
   size_t size_;
-  FileIdentity identity_;
+  FileState state_;
 };
 
 // The working directory, in full, as the operator would look for it (UTF-8).
@@ -192,8 +191,6 @@ class ReplacementFile {
 // The temporary files of this tool end with this, so that they can be recognised.
 extern const char* const kTemporarySuffix;
 
-// How many taken temporary names are skipped before giving up.
-inline constexpr int kTemporaryNameAttempts = 1000;
 
 enum class Removal {
   kRemoved,  // the file was there and is gone now
@@ -215,6 +212,6 @@ struct RemovalResult {
 // is seen to be gone. A symbolic link is compared by the file it points to, and only the
 // link is removed. Only "not found" counts as absent: any other failure keeps the file.
 RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
-                                    const FileIdentity& expected);
+                                    const FileState& expected);
 
 }  // namespace acqsort

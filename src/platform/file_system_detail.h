@@ -32,11 +32,11 @@ SystemResult<size_t> ReadSome(intptr_t handle, char* buffer, size_t capacity);
 // The size the file has now, or 0 when the platform can't tell.
 uint64_t CurrentSize(intptr_t handle);
 
-// The identity of the open file, with its size as the platform reports it.
-SystemResult<FileIdentity> IdentityOf(intptr_t handle);
+// The state of the open file, with its size as the platform reports it.
+SystemResult<FileState> StateOf(intptr_t handle);
 
-// The identity of the file at `path`, through any links; ENOENT when nothing is there.
-SystemResult<FileIdentity> IdentityAtPath(const std::string& path);
+// The state of the file at `path`, through any links; ENOENT when nothing is there.
+SystemResult<FileState> StateAtPath(const std::string& path);
 
 void Close(intptr_t handle);
 
@@ -139,9 +139,9 @@ extern const bool kRenamesAsideForRemoval;
 // is gone.
 SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& name);
 
-// The identity of the held file `name`; for a symbolic link, that of the file it points to,
+// The state of the held file `name`; for a symbolic link, that of the file it points to,
 // which is what was read through it: ENOENT when that file is gone.
-SystemResult<FileIdentity> IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle);
+SystemResult<FileState> StateOfHeld(const Folder& folder, const std::string& name, intptr_t handle);
 
 // Removes `name`, held by HoldForRemoval(), so that the name is gone at once. ENOTSUP where
 // the system has no such removal: a held file would then linger "delete pending" while

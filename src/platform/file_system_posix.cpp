@@ -40,22 +40,19 @@ SystemStatus StatusOf(int result) {
   return LastError();
 }
 
-// Calls `call` again for as long as a signal interrupts it (-1 with EINTR).
-template <typename Call>
-auto Retrying(Call call) {
-  for (;;) {
-    auto result = call();
-    if (!(result == -1 && errno == EINTR)) return result;
-  }
-}
+// No call here is retried on EINTR: no handler of this tool returns into an interrupted
+// call. The interrupt handlers end the process (platform/process.h), the bus-error handler
+// runs only on a read of mapped memory, and the signals that could otherwise interrupt a
+// call (SIGPIPE, SIGXFSZ, SIGIO) are ignored, which makes the system restart nothing and
+// interrupt nothing.
 
-FileIdentity IdentityFromStat(const struct stat& info) {
-  FileIdentity identity;
-  identity.volume = static_cast<uint64_t>(info.st_dev);
-  identity.index = static_cast<uint64_t>(info.st_ino);
-  identity.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-  identity.size = static_cast<uint64_t>(info.st_size);
-  return identity;
+FileState StateFromStat(const struct stat& info) {
+  FileState state;
+  state.volume = static_cast<uint64_t>(info.st_dev);
+  state.index = static_cast<uint64_t>(info.st_ino);
+  state.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  state.size = static_cast<uint64_t>(info.st_size);
+  return state;
 }
 
 // The one mapped file that a bus error may hit: when another program truncates a mapped
@@ -107,12 +104,10 @@ void Close(intptr_t handle) { ::close(Fd(handle)); }
 
 SystemResult<OpenedForReading> OpenForReading(const std::string& path) {
   // O_NONBLOCK: opening a FIFO without a writer would otherwise wait forever.
-  const int fd = Retrying([&] {
-    return ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  });
+  const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return LastError();
   struct stat info;
-  if (Retrying([&] { return ::fstat(fd, &info); }) != 0) {
+  if (::fstat(fd, &info) != 0) {
     const SystemError error = LastError();
     ::close(fd);
     return error;
@@ -132,36 +127,33 @@ SystemResult<OpenedForReading> OpenForReading(const std::string& path) {
 }
 
 SystemResult<size_t> ReadSome(intptr_t handle, char* buffer, size_t capacity) {
-  const ssize_t n = Retrying([&] { return ::read(Fd(handle), buffer, capacity); });
+  const ssize_t n = ::read(Fd(handle), buffer, capacity);
   if (n < 0) return LastError();
   return static_cast<size_t>(n);
 }
 
 uint64_t CurrentSize(intptr_t handle) {
   struct stat info;
-  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0 || info.st_size < 0) return 0;
+  if (::fstat(Fd(handle), &info) != 0 || info.st_size < 0) return 0;
   return static_cast<uint64_t>(info.st_size);
 }
 
-SystemResult<FileIdentity> IdentityOf(intptr_t handle) {
+SystemResult<FileState> StateOf(intptr_t handle) {
   struct stat info;
-  if (Retrying([&] { return ::fstat(Fd(handle), &info); }) != 0) return LastError();
-  return IdentityFromStat(info);
+  if (::fstat(Fd(handle), &info) != 0) return LastError();
+  return StateFromStat(info);
 }
 
-SystemResult<FileIdentity> IdentityAtPath(const std::string& path) {
+SystemResult<FileState> StateAtPath(const std::string& path) {
   struct stat info;
-  if (Retrying([&] { return ::stat(NativePath(path).c_str(), &info); }) != 0) return LastError();
-  return IdentityFromStat(info);
+  if (::stat(NativePath(path).c_str(), &info) != 0) return LastError();
+  return StateFromStat(info);
 }
 
 SystemResult<Mapping> MapForReading(intptr_t handle, size_t size) {
   if (guardedBase.load() != nullptr) return SystemError::Of(EBUSY);
   // All pages at once: the reading that follows meets no page faults.
-  void* base;
-  do {
-    base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
-  } while (base == MAP_FAILED && errno == EINTR);
+  void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, Fd(handle), 0);
   if (base == MAP_FAILED) return LastError();
   GuardAgainstBusErrors();
   guardedLost.store(false);
@@ -177,7 +169,7 @@ void Unmap(const char* base, size_t size, intptr_t) {
 
 SystemResult<intptr_t> OpenFolder(const std::string& path) {
   const std::string native = path.empty() ? "." : NativePath(path);
-  const int fd = Retrying([&] { return ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  const int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return LastError();
   return intptr_t{fd};
 }
@@ -188,7 +180,7 @@ SystemResult<Existing> LookUp(const Folder& folder, const std::string& name) {
   struct stat info;
   Existing existing;
   existing.name = name;
-  if (Retrying([&] { return ::fstatat(Fd(folder.handle()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) != 0) {
+  if (::fstatat(Fd(folder.handle()), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return existing;
     return LastError();
   }
@@ -202,7 +194,7 @@ SystemResult<Existing> LookUp(const Folder& folder, const std::string& name) {
   existing.readOnly = existing.regular && (info.st_mode & 0222) == 0;
   // The access check for writing, as the owner would meet it: root may write anything.
   if (existing.regular &&
-      Retrying([&] { return ::faccessat(Fd(folder.handle()), name.c_str(), W_OK, 0); }) != 0) {
+      ::faccessat(Fd(folder.handle()), name.c_str(), W_OK, 0) != 0) {
     existing.writeError = LastError();
   }
   return existing;
@@ -214,9 +206,7 @@ SystemResult<intptr_t> CreateNew(const Folder& folder, const std::string& name, 
   const mode_t mode = keep ? static_cast<mode_t>(replaced.mode & 0777) : 0666;
   // Created with those bits (the umask may narrow them), so that no other user can open
   // the new content in the moment before they are set exactly.
-  const int fd = Retrying([&] {
-    return ::openat(Fd(folder.handle()), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
-  });
+  const int fd = ::openat(Fd(folder.handle()), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
   if (fd < 0) return LastError();
   if (keep) {
     // Run by root in another user's folder, the file stays that user's. Only root may give
@@ -239,35 +229,34 @@ void StartWriteback(intptr_t handle) {
   (void)::sync_file_range(Fd(handle), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-SystemStatus SyncData(intptr_t handle) { return StatusOf(Retrying([&] { return ::fsync(Fd(handle)); })); }
+SystemStatus SyncData(intptr_t handle) { return StatusOf(::fsync(Fd(handle))); }
 
 SystemStatus CloseWritten(intptr_t handle) {
-  // After EINTR the descriptor is closed all the same (Linux), and a write error that
-  // close() could report has been reported by the fsync before it.
-  if (::close(Fd(handle)) != 0 && errno != EINTR) return LastError();
+  // A write error that close() could report has been reported by the fsync before it.
+  if (::close(Fd(handle)) != 0) return LastError();
   return {};
 }
 
 SystemStatus Rename(const Folder& folder, const std::string& from, const std::string& to, bool replace) {
   const int dir = Fd(folder.handle());
-  if (replace) return StatusOf(Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }));
-  if (Retrying([&] { return ::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE); }) == 0) {
+  if (replace) return StatusOf(::renameat(dir, from.c_str(), dir, to.c_str()));
+  if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0) {
     return {};
   }
   if (errno != EINVAL && errno != ENOSYS) return LastError();
   // A file system without an exclusive rename: a hard link, which never replaces, and the
   // old name removed.
-  if (Retrying([&] { return ::linkat(dir, from.c_str(), dir, to.c_str(), 0); }) == 0) {
-    return StatusOf(Retrying([&] { return ::unlinkat(dir, from.c_str(), 0); }));
+  if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) == 0) {
+    return StatusOf(::unlinkat(dir, from.c_str(), 0));
   }
   if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) return LastError();
   // Nor hard links (FAT through FUSE): the rename, after a look that the name is free.
   struct stat info;
-  if (Retrying([&] { return ::fstatat(dir, to.c_str(), &info, AT_SYMLINK_NOFOLLOW); }) == 0) {
+  if (::fstatat(dir, to.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
     return SystemError::Of(EEXIST);
   }
   if (errno != ENOENT) return LastError();
-  return StatusOf(Retrying([&] { return ::renameat(dir, from.c_str(), dir, to.c_str()); }));
+  return StatusOf(::renameat(dir, from.c_str(), dir, to.c_str()));
 }
 
 SystemStatus RenameWritten(const Folder& folder, intptr_t, const std::string& from, const std::string& to) {
@@ -281,13 +270,13 @@ SystemStatus SyncRename(const Folder& folder, intptr_t, const std::string&) {
   // The rename lives in the folder. A file system that can't sync a folder (some FUSE and
   // network file systems answer EINVAL or ENOTSUP) has nothing more to give: the file's
   // own data was synced before the rename.
-  if (Retrying([&] { return ::fsync(Fd(folder.handle())); }) == 0) return {};
+  if (::fsync(Fd(folder.handle())) == 0) return {};
   if (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP) return {};
   return LastError();
 }
 
 SystemStatus Remove(const Folder& folder, const std::string& name) {
-  return StatusOf(Retrying([&] { return ::unlinkat(Fd(folder.handle()), name.c_str(), 0); }));
+  return StatusOf(::unlinkat(Fd(folder.handle()), name.c_str(), 0));
 }
 
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
@@ -298,15 +287,11 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
 const bool kRenamesAsideForRemoval = true;
 
 SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& name) {
-  const int fd = Retrying([&] {
-    return ::openat(Fd(folder.handle()), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  });
+  const int fd = ::openat(Fd(folder.handle()), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0 && errno == ENOENT) {
     // Perhaps a link whose file is gone: then the link is held itself (it has no data for a
-    // writer), and IdentityOfHeld() says that its file is gone.
-    const int link = Retrying([&] {
-      return ::openat(Fd(folder.handle()), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    });
+    // writer), and StateOfHeld() says that its file is gone.
+    const int link = ::openat(Fd(folder.handle()), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (link < 0) return LastError();
     return intptr_t{link};
   }
@@ -322,14 +307,14 @@ SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& n
   return intptr_t{fd};
 }
 
-SystemResult<FileIdentity> IdentityOfHeld(const Folder&, const std::string&, intptr_t handle) {
+SystemResult<FileState> StateOfHeld(const Folder&, const std::string&, intptr_t handle) {
   // Opened through a link, it is the file pointed to; a link held itself has lost its file.
-  SystemResult<FileIdentity> identity = IdentityOf(handle);
+  SystemResult<FileState> state = StateOf(handle);
   struct stat info;
-  if (identity.ok() && Retrying([&] { return ::fstat(Fd(handle), &info); }) == 0 && S_ISLNK(info.st_mode)) {
+  if (state.ok() && ::fstat(Fd(handle), &info) == 0 && S_ISLNK(info.st_mode)) {
     return SystemError::Of(ENOENT);
   }
-  return identity;
+  return state;
 }
 
 // The name goes at once; an open descriptor of another program keeps only the data.

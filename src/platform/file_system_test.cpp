@@ -132,7 +132,7 @@ TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOn
   const Folder folder = dir.OpenFolder();
   const std::string path = dir.Path("part.txt");
   testutil::WriteBytes(path, "records\r\n");
-  FileIdentity identity;
+  FileState state;
   {
     Result<InputFile> file = InputFile::Open(path);
     ASSERT_TRUE(file.ok());
@@ -140,20 +140,20 @@ TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOn
     while (file.value().Read(buffer, sizeof buffer).value() > 0) {
     }
     ASSERT_TRUE(file.value().CheckReadWhole().ok());
-    identity = file.value().identity();
+    state = file.value().state();
   }
-  EXPECT_EQ(identity.size, 9u);
+  EXPECT_EQ(state.size, 9u);
 
-  FileIdentity partlyRead = identity;
+  FileState partlyRead = state;
   partlyRead.size = 4;
   const RemovalResult kept = RemoveFileIfUnchanged(folder, path, partlyRead);
   EXPECT_EQ(kept.removal, Removal::kKept) << "more than was read";
   EXPECT_TRUE(kept.changed);
   EXPECT_EQ(testutil::ReadBytes(path), "records\r\n");
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty()) << "back under its own name";
-  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity).removal, Removal::kRemoved);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, state).removal, Removal::kRemoved);
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, identity).removal, Removal::kAbsent);
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, path, state).removal, Removal::kAbsent);
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
 }
 

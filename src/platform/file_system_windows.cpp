@@ -160,14 +160,14 @@ struct FileIdInformation {
   BYTE fileId[16];
 };
 
-FileIdentity IdentityFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
-  FileIdentity identity;
-  identity.volume = info.dwVolumeSerialNumber;
-  identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-  identity.modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+FileState StateFromInformation(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileState state;
+  state.volume = info.dwVolumeSerialNumber;
+  state.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  state.modified = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                            info.ftLastWriteTime.dwLowDateTime);
-  identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-  return identity;
+  state.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return state;
 }
 
 }  // namespace
@@ -207,22 +207,22 @@ uint64_t CurrentSize(intptr_t handle) {
   return static_cast<uint64_t>(size.QuadPart);
 }
 
-SystemResult<FileIdentity> IdentityOf(intptr_t handle) {
+SystemResult<FileState> StateOf(intptr_t handle) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!Win32().GetFileInformationByHandle(Win(handle), &info)) return LastError();
-  FileIdentity identity = IdentityFromInformation(info);
+  FileState state = StateFromInformation(info);
   // The 128-bit ID where the system gives it: ReFS's 64-bit one is not unique. Windows 7
   // refuses the class, and the 64-bit ID stays.
   FileIdInformation id;
   if (Win32().GetFileInformationByHandleEx(Win(handle), kFileIdInfo, &id, sizeof id)) {
-    identity.volume = id.volumeSerialNumber;
-    std::memcpy(&identity.index, id.fileId, 8);
-    std::memcpy(&identity.indexHigh, id.fileId + 8, 8);
+    state.volume = id.volumeSerialNumber;
+    std::memcpy(&state.index, id.fileId, 8);
+    std::memcpy(&state.indexHigh, id.fileId + 8, 8);
   }
-  return identity;
+  return state;
 }
 
-SystemResult<FileIdentity> IdentityAtPath(const std::string& path) {
+SystemResult<FileState> StateAtPath(const std::string& path) {
   const std::wstring native = NativePath(path);
   // Attributes alone, sharing everything: no other program notices. The flag lets a folder
   // be opened too.
@@ -230,9 +230,9 @@ SystemResult<FileIdentity> IdentityAtPath(const std::string& path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return ErrorFor(GetLastError(), native);
-  SystemResult<FileIdentity> identity = IdentityOf(Handle(handle));
+  SystemResult<FileState> state = StateOf(Handle(handle));
   Win32().CloseHandle(handle);
-  return identity;
+  return state;
 }
 
 SystemResult<Mapping> MapForReading(intptr_t handle, size_t size) {
@@ -455,16 +455,16 @@ SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& n
   return Hold(folder, name, FILE_SHARE_READ);
 }
 
-SystemResult<FileIdentity> IdentityOfHeld(const Folder& folder, const std::string& name, intptr_t handle) {
+SystemResult<FileState> StateOfHeld(const Folder& folder, const std::string& name, intptr_t handle) {
   FILE_BASIC_INFO basic;
   if (!Win32().GetFileInformationByHandleEx(Win(handle), FileBasicInfo, &basic, sizeof basic)) {
     return LastError();
   }
   // A link was read through: it is compared by the file it points to.
   if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return IdentityAtPath(folder.PathOf(name));
+    return StateAtPath(folder.PathOf(name));
   }
-  return IdentityOf(handle);
+  return StateOf(handle);
 }
 
 SystemStatus RemoveHeld(const Folder&, const std::string&, intptr_t handle) {

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
-#include "platform/text_output.h"
+#include "text/text_output.h"
 #include "platform/system_error.h"
 #include "platform/windows_text.h"
 #include "testing/scratch.h"
@@ -100,14 +100,14 @@ class OtherProgram {
   bool held_ = false;
 };
 
-FileIdentity ReadAll(const std::string& path) {
+FileState ReadAll(const std::string& path) {
   Result<InputFile> file = InputFile::Open(path);
   EXPECT_TRUE(file.ok());
   char buffer[4096];
   while (file.value().Read(buffer, sizeof buffer).value() > 0) {
   }
   EXPECT_TRUE(file.value().CheckReadWhole().ok());
-  return file.value().identity();
+  return file.value().state();
 }
 
 TEST(WindowsFileSystemTest, AFileHeldByAnotherProgramIsReportedAsInUse) {
@@ -125,7 +125,7 @@ TEST(WindowsFileSystemTest, APartThatAnotherProgramHasOpenForWritingIsNeverRemov
   testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
   testutil::WriteBytes(path, "records\r\n");
-  const FileIdentity merged = ReadAll(path);
+  const FileState merged = ReadAll(path);
   // A logger that keeps appending, and even allows removal under it.
   OtherProgram logger(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_TRUE(logger.ok());
@@ -142,7 +142,7 @@ TEST(WindowsFileSystemTest, ABriefLockByAScannerIsWaitedOut) {
   const std::string target = dir.Path("merged.txt");
   testutil::WriteBytes(part, "records\r\n");
   testutil::WriteBytes(target, "old\r\n");
-  const FileIdentity merged = ReadAll(part);
+  const FileState merged = ReadAll(part);
 
   // A scanner opens both files without sharing their removal, for a fraction of a second.
   OtherProgram partScanner(part, GENERIC_READ, FILE_SHARE_READ);
@@ -204,7 +204,7 @@ TEST(WindowsFileSystemTest, PathsLongerThanMaxPathWork) {
   ASSERT_TRUE(content.ok()) << content.failure().reason;
   EXPECT_EQ(content.value(), "deep\r\n");
   EXPECT_EQ(RemoveFileIfUnchanged(folderOpened.value(), path, ReadAll(path)).removal, Removal::kRemoved);
-  Result<std::optional<FileIdentity>> gone = IdentityAt(path);
+  Result<std::optional<FileState>> gone = StateAt(path);
   ASSERT_TRUE(gone.ok());
   EXPECT_FALSE(gone.value().has_value());
 
@@ -280,12 +280,12 @@ TEST(WindowsFileSystemTest, APartThatAReaderHoldsIsNeverLeftPendingDeletion) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("part.txt");
   testutil::WriteBytes(path, "records\r\n");
-  const FileIdentity merged = ReadAll(path);
+  const FileState merged = ReadAll(path);
   OtherProgram previewer(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   ASSERT_TRUE(previewer.ok());
   const RemovalResult result = RemoveFileIfUnchanged(dir.OpenFolder(), path, merged);
   previewer.Close();
-  Result<std::optional<FileIdentity>> left = IdentityAt(path);
+  Result<std::optional<FileState>> left = StateAt(path);
   ASSERT_TRUE(left.ok());
   if (result.removal == Removal::kRemoved) {
     EXPECT_FALSE(left.value().has_value()) << "reported deleted, but it is still there";

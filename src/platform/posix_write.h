@@ -13,19 +13,17 @@
 
 namespace acqsort::detail {
 
-// Writes all `size` bytes, continuing after a short write, retrying on EINTR and waiting
-// while a non-blocking descriptor (a standard output set so by another program) is full.
-// A write that makes no progress is a full device.
+// Writes all `size` bytes, continuing after a short write and waiting while a non-blocking
+// descriptor (a standard output set so by another program) is full. A write that makes no
+// progress is a full device. Nothing is retried on EINTR, which no handler of this tool
+// causes (file_system_posix.cpp).
 inline SystemStatus WriteAllTo(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
-      if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) return SystemError::FromSystem(errno);
       pollfd ready{fd, POLLOUT, 0};
-      while (::poll(&ready, 1, -1) < 0) {
-        if (errno != EINTR) return SystemError::FromSystem(errno);
-      }
+      if (::poll(&ready, 1, -1) < 0) return SystemError::FromSystem(errno);
       continue;
     }
     if (n == 0) return SystemError::Of(ENOSPC);

@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/failure.h"
+#include "common/failure.h"
 
 namespace acqsort {
 

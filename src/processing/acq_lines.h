@@ -6,7 +6,7 @@
 
 #include "common/find_newline.h"
 #include "common/leading_integer.h"
-#include "platform/newlines.h"
+#include "text/newlines.h"
 #include "processing/seq_table.h"
 
 namespace acqsort {
@@ -39,7 +39,7 @@ struct FiledLines {
 
 // Files every line of `text` under the sequence number at its start. The text is the ACQ
 // file as it is on disk (CR LF or LF), cut into lines by the newline rule of
-// platform/newlines.h.
+// text/newlines.h.
 FiledLines FileAcqLines(std::string_view text, SeqTable& table);
 
 // Where the line that starts at `offset` ends: at its LF, or at the end of the text.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/newlines.h"
+#include "text/newlines.h"
 
 namespace acqsort {
 namespace {

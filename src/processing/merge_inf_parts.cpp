@@ -11,8 +11,8 @@
 
 #include "platform/file_system.h"
 #include "platform/system_error.h"
-#include "platform/newlines.h"
-#include "platform/text_output.h"
+#include "text/newlines.h"
+#include "text/text_output.h"
 #include "processing/output_is_no_input.h"
 
 namespace acqsort {
@@ -33,7 +33,7 @@ Outcome CopyPart(InputFile& part, char* block, TextOutput& output) {
   }
 }
 
-Result<MergedParts> Merge(const AcqConfig& config, const Folder& folder, Console& console) {
+Result<MergedPartStates> Merge(const AcqConfig& config, const Folder& folder, Console& console) {
   std::vector<InputFile> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     Result<InputFile> part = InputFile::Open(*path);
@@ -46,7 +46,7 @@ Result<MergedParts> Merge(const AcqConfig& config, const Folder& folder, Console
   Result<TextOutput> output = TextOutput::Create(folder, config.infFile);
   if (!output.ok()) return output.failure();
   std::unique_ptr<char[]> block(new char[kBlockSize]);
-  MergedParts merged;
+  MergedPartStates merged;
   for (size_t i = 0; i < parts.size(); ++i) {
     Outcome written = output.value().WriteOnDisk(kPartHeaders[i]);
     if (written.ok()) written = CopyPart(parts[i], block.get(), output.value());
@@ -54,7 +54,7 @@ Result<MergedParts> Merge(const AcqConfig& config, const Folder& folder, Console
     // copied may be half old, half new, and the part must stay.
     if (written.ok()) written = parts[i].CheckReadWhole();
     if (!written.ok()) return written.failure();
-    merged[i] = parts[i].identity();
+    merged[i] = parts[i].state();
   }
   Outcome committed = output.value().Commit();
   if (!committed.ok()) return committed.failure();
@@ -82,7 +82,7 @@ bool MergedFileHoldsPart(std::string_view merged, size_t index, std::string_view
   return merged.find(section) != std::string_view::npos;
 }
 
-Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console) {
+Result<MergedPartStates> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console) {
   // Running out of memory stops the stage like any other failure; the unwinding has
   // removed the temporary file by the time it is reported.
   try {

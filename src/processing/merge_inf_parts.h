@@ -6,7 +6,7 @@
 
 #include "config/acq_config.h"
 #include "platform/console.h"
-#include "platform/failure.h"
+#include "common/failure.h"
 #include "platform/file_system.h"
 
 namespace acqsort {
@@ -21,7 +21,7 @@ inline constexpr const char* kPartHeaders[3] = {
 
 // What the merge read of each part, as it was when it was opened: a part may be removed only
 // while it is still exactly that.
-using MergedParts = std::array<FileIdentity, 3>;
+using MergedPartStates = std::array<FileState, 3>;
 
 // Whether `merged`, the content of a merged file, holds `part` (the content of part
 // `index`, 0 to 2) byte for byte as the merge writes it, in its place behind its header:
@@ -33,6 +33,6 @@ bool MergedFileHoldsPart(std::string_view merged, size_t index, std::string_view
 // it is read stops the merge. The merged file replaces the old one only once it is
 // completely written and on stable storage: the part files may be removed only after this
 // has succeeded.
-Result<MergedParts> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console);
+Result<MergedPartStates> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console);
 
 }  // namespace acqsort

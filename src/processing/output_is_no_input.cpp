@@ -7,15 +7,15 @@
 namespace acqsort {
 
 Outcome CheckOutputIsNoInput(const AcqConfig& config, const std::string& output) {
-  Result<std::optional<FileIdentity>> target = IdentityAt(output);
+  Result<std::optional<FileState>> target = StateAt(output);
   if (!target.ok()) return target.failure();
   if (!target.value()) return {};  // a new file is no input
   const std::string configPath = kAcqConfigPath;
   for (const std::string* input : {&configPath, &config.acqFile, &config.inf1File,
                                    &config.inf2File, &config.inf3File}) {
-    Result<std::optional<FileIdentity>> identity = IdentityAt(*input);
-    if (!identity.ok()) return identity.failure();
-    if (identity.value() && identity.value()->SameFile(*target.value())) {
+    Result<std::optional<FileState>> state = StateAt(*input);
+    if (!state.ok()) return state.failure();
+    if (state.value() && state.value()->SameFile(*target.value())) {
       return Failure{output, "can't be replaced: it is the same file as " + *input};
     }
   }

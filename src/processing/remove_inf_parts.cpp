@@ -2,7 +2,7 @@
 
 namespace acqsort {
 
-void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, const Folder& folder,
+void RemoveInfParts(const AcqConfig& config, const MergedPartStates& merged, const Folder& folder,
                     Console& console) {
   const std::string* parts[] = {&config.inf1File, &config.inf2File, &config.inf3File};
   for (size_t i = 0; i < merged.size(); ++i) {

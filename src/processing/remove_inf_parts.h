@@ -4,7 +4,7 @@
 
 #include "config/acq_config.h"
 #include "platform/console.h"
-#include "platform/failure.h"
+#include "common/failure.h"
 #include "platform/file_system.h"
 #include "processing/merge_inf_parts.h"
 
@@ -16,7 +16,7 @@ namespace acqsort {
 // removed it); each removal, or its failure, gets a line. A part that changed since the
 // merge, that another program still writes to, or that can't be removed or even looked at
 // stays in place and does not stop the others.
-void RemoveInfParts(const AcqConfig& config, const MergedParts& merged, const Folder& folder,
+void RemoveInfParts(const AcqConfig& config, const MergedPartStates& merged, const Folder& folder,
                     Console& console);
 
 }  // namespace acqsort

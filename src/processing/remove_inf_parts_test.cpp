@@ -13,14 +13,14 @@ namespace acqsort {
 namespace {
 
 // What the merge would have read of `path`.
-FileIdentity Read(const std::string& path) {
+FileState Read(const std::string& path) {
   Result<InputFile> file = InputFile::Open(path);
-  if (!file.ok()) return FileIdentity{};
+  if (!file.ok()) return FileState{};
   char buffer[256];
   while (file.value().Read(buffer, sizeof buffer).value() > 0) {
   }
   EXPECT_TRUE(file.value().CheckReadWhole().ok());
-  return file.value().identity();
+  return file.value().state();
 }
 
 TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
@@ -43,7 +43,7 @@ TEST(RemoveInfPartsTest, ReportsEachPartInOrderAndGoesOnAfterAFailure) {
     testutil::ScratchDir dir;
     const AcqConfig config = testutil::PartsIn(dir);
     const std::string* paths[] = {&config.inf1File, &config.inf2File, &config.inf3File};
-    MergedParts merged;
+    MergedPartStates merged;
     std::string expected = c.report;
     for (size_t i = 0; i < 3; ++i) {
       if (c.parts[i] != kMissing) testutil::WriteBytes(*paths[i], "records\r\n");
@@ -100,7 +100,7 @@ TEST(RemoveInfPartsTest, KeepsAPartThatChangedAfterTheMerge) {
     }
     testutil::RecordingConsole console;
     const Folder folder = dir.OpenFolder();
-    Result<MergedParts> merged = MergeInfParts(config, folder, console);
+    Result<MergedPartStates> merged = MergeInfParts(config, folder, console);
     ASSERT_TRUE(merged.ok()) << merged.failure().reason;
     c.touch(config.inf2File);
     const std::string touched = testutil::ReadBytes(config.inf2File);

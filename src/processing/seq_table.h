@@ -70,8 +70,6 @@ class SeqTable {
     return true;
   }
 
-  size_t slotCount() const { return count_; }
-
  private:
   static constexpr size_t kBlock = 64;
   static size_t LowestBit(uint64_t bits);

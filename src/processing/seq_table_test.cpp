@@ -61,24 +61,22 @@ TEST(SeqTableTest, CoversOnlyNumbersThatCanBeWritten) {
   struct Case {
     int32_t first;
     int32_t last;
-    size_t slots;
     std::vector<size_t> kept;  // of the lines filed below: 999999 at 7, 1 at 8, extremes at 9
   };
   const Case cases[] = {
-      {1, 500, 500, {8}},
-      {0, 500, 500, {8}},
-      {-5, 3, 3, {8}},
-      {1, std::numeric_limits<int32_t>::max(), 999999, {8, 7}},
-      {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 999999, {8, 7}},
-      {10, 9, 0, {}},
-      {std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0, {}},
-      {-10, -1, 0, {}},
-      {0, 0, 0, {}},
-      {1000000, 2000000, 0, {}},
+      {1, 500, {8}},
+      {0, 500, {8}},
+      {-5, 3, {8}},
+      {1, std::numeric_limits<int32_t>::max(), {8, 7}},
+      {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), {8, 7}},
+      {10, 9, {}},
+      {std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), {}},
+      {-10, -1, {}},
+      {0, 0, {}},
+      {1000000, 2000000, {}},
   };
   for (const Case& c : cases) {
     SeqTable table(c.first, c.last);
-    EXPECT_EQ(table.slotCount(), c.slots) << c.first << ".." << c.last;
     table.File(999999, 7);
     table.File(1, 8);
     table.File(std::numeric_limits<int32_t>::max(), 9);

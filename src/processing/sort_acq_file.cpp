@@ -9,7 +9,7 @@
 #include "common/byte_order_mark.h"
 #include "platform/file_system.h"
 #include "platform/system_error.h"
-#include "platform/text_output.h"
+#include "text/text_output.h"
 #include "processing/acq_lines.h"
 #include "processing/output_is_no_input.h"
 #include "processing/seq_table.h"

@@ -2,7 +2,7 @@
 
 #include "config/acq_config.h"
 #include "platform/console.h"
-#include "platform/failure.h"
+#include "common/failure.h"
 #include "platform/file_system.h"
 
 namespace acqsort {

@@ -14,8 +14,8 @@ namespace acqsort {
 namespace {
 
 bool Exists(const std::string& path) {
-  Result<std::optional<FileIdentity>> identity = IdentityAt(path);
-  return identity.ok() && identity.value().has_value();
+  Result<std::optional<FileState>> state = StateAt(path);
+  return state.ok() && state.value().has_value();
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ int RunSort(Console& console) {
   Outcome sorted = SortAcqFile(config.value(), folder.value(), console);
   if (!sorted.ok()) return ReportFailure(console, sorted.failure());
 
-  Result<MergedParts> merged = MergeInfParts(config.value(), folder.value(), console);
+  Result<MergedPartStates> merged = MergeInfParts(config.value(), folder.value(), console);
   if (!merged.ok()) {
     Failure failure = merged.failure();
     if (failure.hint.empty()) failure.hint = MissingPartHint(config.value(), failure);

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/newlines.h"
+#include "text/newlines.h"
 #include "processing/acq_lines.h"
 #include "processing/seq_table.h"
 

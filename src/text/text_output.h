@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "common/failure.h"
 #include "platform/file_system.h"
-#include "platform/newlines.h"
+#include "text/newlines.h"
 
 namespace acqsort {
 

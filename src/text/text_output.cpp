@@ -1,4 +1,4 @@
-#include "platform/text_output.h"
+#include "text/text_output.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "platform/newlines.h"
+#include "text/newlines.h"
 
 #include <gtest/gtest.h>
 

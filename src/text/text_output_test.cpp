@@ -1,4 +1,4 @@
-#include "platform/text_output.h"
+#include "text/text_output.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/newlines.h"
+#include "text/newlines.h"
 #include "platform/system_error.h"
 #include "testing/scratch.h"
 
