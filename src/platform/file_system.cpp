@@ -311,13 +311,7 @@ Outcome ReplacementFile::Commit() {
   {
     InterruptsHeldBack held;  // renamed and no longer registered for removal, together
     if (SystemStatus renamed = detail::RenameWritten(*folder_, handle_, temporaryName_, name); !renamed.ok()) {
-      // The operator must know which file to look at: the new one may be the busy one.
-      const std::string written = folder_->PathOf(temporaryName_);
-      const bool writtenBusy = renamed.Failed(EBUSY) && detail::WrittenFileHeldElsewhere(*folder_, temporaryName_);
       Discard();
-      if (writtenBusy) {
-        return Failure{target_, "can't be replaced: its new content, " + written + ", is in use by another program"};
-      }
       return FailureOf(target_, "can't be replaced", renamed.error());
     }
     temporaryName_.clear();

@@ -107,11 +107,6 @@ SystemStatus Rename(const Folder& folder, const std::string& from, const std::st
 // hold on the name `from` can disturb; POSIX renames by name.
 SystemStatus RenameWritten(const Folder& folder, intptr_t handle, const std::string& from, const std::string& to);
 
-// Whether another program holds the written file `name` so that it can't be renamed (an
-// open that does not share its deletion, such as a virus scanner's): what made
-// RenameWritten() fail with EBUSY, where the platform can tell. Never on POSIX.
-bool WrittenFileHeldElsewhere(const Folder& folder, const std::string& name);
-
 // Returns once the rename that gave `name` its file (still open as `handle`) is on stable
 // storage.
 SystemStatus SyncRename(const Folder& folder, intptr_t handle, const std::string& name);

@@ -263,9 +263,6 @@ SystemStatus RenameWritten(const Folder& folder, intptr_t, const std::string& fr
   return Rename(folder, from, to, /*replace=*/true);
 }
 
-// A rename needs no consent of other programs that have the file open.
-bool WrittenFileHeldElsewhere(const Folder&, const std::string&) { return false; }
-
 SystemStatus SyncRename(const Folder& folder, intptr_t, const std::string&) {
   // The rename lives in the folder. A file system that can't sync a folder (some FUSE and
   // network file systems answer EINVAL or ENOTSUP) has nothing more to give: the file's

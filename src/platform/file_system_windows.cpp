@@ -149,7 +149,7 @@ struct DispositionEx {
 constexpr DWORD kDispositionDelete = 0x1;
 constexpr DWORD kDispositionPosixSemantics = 0x2;
 
-// 0 when `call` succeeded, else the system's error code.
+// 0 when `succeeded`, else the system's error code of the call that failed.
 DWORD ErrorUnless(BOOL succeeded) { return succeeded ? DWORD{0} : GetLastError(); }
 
 // FILE_ID_INFO (Windows 8 and later; FileIdInfo is class 18 of FILE_INFO_BY_HANDLE_CLASS),
@@ -298,7 +298,7 @@ SystemResult<Existing> LookUp(const Folder& folder, const std::string& name) {
 SystemResult<intptr_t> CreateNew(const Folder& folder, const std::string& name, const Existing& replaced) {
   const std::wstring native = InFolder(folder, name);
   // What Windows keeps about the file it replaces, as the POSIX build keeps the mode: its
-  // hidden, system and not-indexed attributes, and its own access rights, from the creation
+  // hidden, system, not-indexed and archive attributes, and its own access rights, from the creation
   // on. The rights are those of its security descriptor's DACL; where they can't be read,
   // the file gets what the folder gives every new file.
   DWORD attributes = FILE_ATTRIBUTE_NORMAL;
@@ -377,19 +377,6 @@ SystemStatus RenameWritten(const Folder& folder, intptr_t handle, const std::str
   if (error == 0) return {};
   if (error == ERROR_ACCESS_DENIED && IsOpenElsewhere(native)) return SystemError::Of(EBUSY);
   return ErrorFor(error, native);
-}
-
-bool WrittenFileHeldElsewhere(const Folder& folder, const std::string& name) {
-  // An open for deletion alone that shares everything, as the run's own handle does, fails
-  // only on another program's handle that does not share deletion.
-  const std::wstring native = InFolder(folder, name);
-  HANDLE probe = Win32().CreateFileW(native.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (probe != INVALID_HANDLE_VALUE) {
-    Win32().CloseHandle(probe);
-    return false;
-  }
-  return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 SystemStatus SyncRename(const Folder&, intptr_t handle, const std::string&) {
