@@ -87,10 +87,12 @@ Outcome Sort(const AcqConfig& config, const Folder& folder, Console& console) {
     written = std::move(lineWritten);
     return false;
   });
-  if (!written.ok()) return written;
-  // What another program did to the file meanwhile must not reach the sorted file.
+  // What another program did to the file meanwhile must not reach the sorted file. It is
+  // also why a write may have failed: a long line goes to the file straight from the
+  // mapping, and a part of it cut away meanwhile fails the write ("Bad address").
   Outcome unchanged = acqFile.CheckUnchanged();
   if (!unchanged.ok()) return unchanged;
+  if (!written.ok()) return written;
   Outcome committed = sorted.Commit();
   if (!committed.ok()) return committed;
 

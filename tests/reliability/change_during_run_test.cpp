@@ -9,6 +9,7 @@
 
 #include <fstream>
 
+#include "small_run.h"
 #include "workdir.h"
 #include "workload.h"
 
@@ -71,6 +72,34 @@ TEST(ChangeDuringRunTest, AnAcqFileChangedWhileTheSortReadsItStopsTheRunAndKeeps
     before.erase(kAcq);
     EXPECT_EQ(after, before);
   }
+}
+
+// A line longer than the output's buffer goes to the sorted file straight from the mapped
+// ACQ file. Cut under it, the system refuses the write (EFAULT, "Bad address"): the error
+// must name the ACQ file that changed, not the sorted file.
+TEST(ChangeDuringRunTest, AnAcqFileCutWhileALongLineIsWrittenIsNamed) {
+  WorkDir dir("long-line");
+  const fs::path work = dir / "work";
+  const std::string longLine = "000001;" + std::string(3 << 20, 'x') + "\r\n";
+  WriteSmallRun(work, "000002;two\r\n" + longLine);
+  const Snapshot before = TakeSnapshot(work);
+
+  ToolOptions options;
+  options.pauseAtCall = SYS_write;
+  options.pauseAtPath = ".acqsort-tmp";  // the long line, the sorted file's first write
+  options.atPause = [&] { fs::resize_file(work / kAcq, 12); };
+  ToolExit exit = RunTool(work, options);
+  ASSERT_TRUE(exit.paused) << "the run never reached its first write: " << exit.output;
+  EXPECT_TRUE(exit.FailedClearly()) << exit.output << exit.errors;
+  EXPECT_NE(exit.output.find("* Error:ACQ\\data.txt  can't be read: it changed while it was being read"),
+            std::string::npos)
+      << exit.output;
+  Snapshot after = TakeSnapshot(work);
+  EXPECT_EQ(after[kAcq], "000002;two\r\n");
+  after.erase(kAcq);
+  Snapshot expected = before;
+  expected.erase(kAcq);
+  EXPECT_EQ(after, expected);
 }
 
 }  // namespace
