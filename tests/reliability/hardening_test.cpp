@@ -147,6 +147,47 @@ TEST(HardeningTest, AnOutputThatIsASymbolicLinkBecomesAFileAndItsTargetIsNeverWr
   }
 }
 
+// An output that is an input under another name (a hard link, a symbolic link) must not be
+// replaced: the run stops before that output is written, naming both, and every input stays
+// (the sort, before a merged file that is an input, is done).
+TEST(HardeningTest, AnOutputThatIsAnInputStopsTheRunBeforeItIsWritten) {
+  struct Case {
+    const char* what;
+    std::string output;
+    std::string input;
+    bool symbolic;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"the sorted file a hard link to the ACQ file", kSorted, kAcq, false,
+       "* Error:ACQ\\dataR.txt  can't be replaced: it is the same file as ACQ\\data.txt"},
+      {"the sorted file a link to the configuration", kSorted, kConfig, true,
+       "* Error:ACQ\\dataR.txt  can't be replaced: it is the same file as CONFIG\\ACQ.config"},
+      {"the merged file a hard link to a part", kMerged, kParts[1], false,
+       "* Error:ACQ\\dataINF.txt  can't be replaced: it is the same file as ACQ\\dataINF2.txt"},
+      {"the merged file a link to the ACQ file", kMerged, kAcq, true,
+       "* Error:ACQ\\dataINF.txt  can't be replaced: it is the same file as ACQ\\data.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir("output-is-input");
+    const fs::path work = dir / "work";
+    WriteSmallRun(work);
+    if (c.symbolic) {
+      fs::create_symlink(fs::relative(work / c.input, (work / c.output).parent_path()), work / c.output);
+    } else {
+      fs::create_hard_link(work / c.input, work / c.output);
+    }
+    Snapshot expected = TakeSnapshot(work);
+    if (c.output == kMerged) expected[kSorted] = kSmallSorted;
+    ToolExit exit = RunTool(work);
+    EXPECT_TRUE(exit.FailedClearly()) << exit.output << exit.errors;
+    EXPECT_NE(exit.output.find(std::string(c.line) + "\n"), std::string::npos) << exit.output;
+    EXPECT_EQ(TakeSnapshot(work), expected);
+    EXPECT_EQ(fs::symlink_status(work / c.output).type(), c.symbolic ? fs::file_type::symlink : fs::file_type::regular);
+  }
+}
+
 // A part that is a link to another part: the merge reads the other part twice, the other
 // part is removed first, and the link, whose file is then gone, goes too: only links are
 // ever removed, and a link holds no data.
