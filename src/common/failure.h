@@ -12,9 +12,9 @@ namespace acqsort {
 struct Failure {
   std::string file;
   std::string reason;
-  // What the operator may do about it, for a second line on standard error; empty where the
-  // reason says enough.
-  std::string hint = {};
+  // What the operator may do about it, written on standard error after the error line that
+  // the failure gives (Console::ReportFailure); empty where the reason says enough.
+  std::string note = {};
 };
 
 // Success, or the failure that stopped the operation.

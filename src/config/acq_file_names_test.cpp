@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/read_acq_config.h"
+#include "testing/recording_console.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
@@ -87,20 +88,21 @@ TEST(CheckAcqFileNamesTest, RefusesNamesThatAreUnsafeToBuildFilesFrom) {
 
 TEST(ReadAcqConfigTest, RefusalsNameTheConfigurationFile) {
   testutil::ScratchDir dir;
+  testutil::RecordingConsole notes;
   const std::string path = dir.Path("ACQ.config");
   testutil::WriteBytes(path, "#ACQ\n\nname:\"ab\"\n1\n2\n");
-  Result<AcqConfig> refused = ReadAcqConfig(path);
+  Result<AcqConfig> refused = ReadAcqConfig(path, notes);
   ASSERT_FALSE(refused.ok());
   EXPECT_EQ(refused.failure().file, path);
   EXPECT_NE(refused.failure().reason.find("shorter than four"), std::string::npos);
 
   testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n");
-  refused = ReadAcqConfig(path);
+  refused = ReadAcqConfig(path, notes);
   ASSERT_FALSE(refused.ok());
   EXPECT_NE(refused.failure().reason.find("ends before"), std::string::npos);
 
   testutil::WriteBytes(path, "#ACQ\n\nname:\"data.txt\"\n1\n2\n");
-  Result<AcqConfig> loaded = ReadAcqConfig(path);
+  Result<AcqConfig> loaded = ReadAcqConfig(path, notes);
   ASSERT_TRUE(loaded.ok()) << loaded.failure().reason;
   EXPECT_EQ(loaded.value().sortedFile, "ACQ\\dataR.txt");
 }

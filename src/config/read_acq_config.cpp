@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "common/byte_order_mark.h"
 #include "common/leading_integer.h"
+#include "common/same_letters.h"
 #include "common/utf8.h"
 #include "config/acq_file_names.h"
 #include "platform/file_system.h"
@@ -35,6 +37,49 @@ class LineCursor {
 };
 
 char At(std::string_view line, size_t i) { return i < line.size() ? line[i] : '\0'; }
+
+bool Exists(const std::string& path) {
+  Result<std::optional<FileState>> state = StateAt(path);
+  return state.ok() && state.value().has_value();
+}
+
+// The last name of `path`: the one inside its folder.
+std::string NameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// For a configuration that is not there, what the operator most likely did: started the
+// tool in another folder (the working directory is said in full), or saved the file under
+// a near name (an extension that Explorer hides, other capitals).
+std::string MissingConfigurationNote(const std::string& path) {
+  const std::string note = "acqsort: there is no " + path + " in the working directory " + WorkingDirectory() +
+                           "; start acqsort in the folder that holds CONFIG and ACQ";
+  // Explorer hides a known extension: "ACQ.config" saved by Notepad is "ACQ.config.txt".
+  if (Exists(path + ".txt")) {
+    return note + " (there is a " + path + ".txt: rename it to " + NameOf(path) + "; Explorer may hide its .txt)";
+  }
+  // A file system that tells case apart: "config/acq.config" is not "CONFIG\ACQ.config".
+  const std::string folder = FolderOf(path);
+  const std::string parent = FolderOf(folder);
+  const std::string folderName = NameOf(folder);
+  std::vector<std::string> folders;
+  if (!folder.empty() && Exists(folder)) folders.push_back(folder);
+  for (const std::string& name : NamesIn(parent)) {
+    if (name != folderName && SameLettersIgnoringCase(name, folderName)) {
+      folders.push_back(parent.empty() ? name : parent + "\\" + name);
+    }
+  }
+  for (const std::string& candidate : folders) {
+    for (const std::string& name : NamesIn(candidate)) {
+      if (SameLettersIgnoringCase(name, NameOf(path))) {
+        return note + " (there is a " + candidate + "\\" + name + ": the names must be " + path +
+               ", in these capitals)";
+      }
+    }
+  }
+  return note;
+}
 
 // How the name line should look, for the messages about it.
 constexpr const char* kNameLineForm = "write it as name:\"data.txt\", the quote closing the line";
@@ -116,8 +161,7 @@ LeadingInteger BoundFromLine(std::string_view line) { return ReadLeadingInteger(
 
 }  // namespace
 
-Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path,
-                                 std::vector<std::string>* warnings) {
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path, Console& console) {
   LineCursor cursor(text);
   std::string_view line;
   bool marker = false;
@@ -138,7 +182,7 @@ Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path,
   while (present < 4 && cursor.Next(*section[present])) ++present;
   if (present < 4) {
     Failure early{path, "ends before the line of the last sequence number"};
-    early.hint = "acqsort: the #ACQ section of " + path +
+    early.note = "acqsort: the #ACQ section of " + path +
                  " needs five lines: the \"#ACQ\" line, one line that is skipped, the name "
                  "line, the first and the last sequence number; the file ends after " +
                  std::to_string(present + 1) + " of them";
@@ -168,31 +212,32 @@ Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path,
   Outcome safe = CheckAcqFileNames(config, path);
   if (!safe.ok()) return safe.failure();
 
-  if (warnings != nullptr) {
-    // What the rules accept but an operator hardly ever means.
-    const std::pair<std::string_view, const char*> bounds[] = {{firstLine, "first"}, {lastLine, "last"}};
-    for (size_t i = 0; i < 2; ++i) {
-      std::string_view written = bounds[i].first;
-      if (!written.empty() && written.back() == '\n') written.remove_suffix(1);
-      const std::optional<std::string> slip = BoundSlip(written);
-      if (!slip) continue;
-      const int64_t value = i == 0 ? first.value : last.value;
-      warnings->push_back("acqsort: warning: " + path + " line " + std::to_string(markerLine + 3 + i) +
-                          " (\"" + std::string(written) + "\"): the " + bounds[i].second +
-                          " sequence number reads as " + std::to_string(value) + ": " + *slip);
-    }
-    if (config.firstSeq > config.lastSeq) {
-      warnings->push_back("acqsort: warning: " + path + ": the first sequence number " +
-                          std::to_string(config.firstSeq) + " is above the last, " +
-                          std::to_string(config.lastSeq) + ": the sorted file will be empty");
-    }
+  // What the rules accept but an operator hardly ever means.
+  const std::pair<std::string_view, const char*> bounds[] = {{firstLine, "first"}, {lastLine, "last"}};
+  for (size_t i = 0; i < 2; ++i) {
+    std::string_view written = bounds[i].first;
+    if (!written.empty() && written.back() == '\n') written.remove_suffix(1);
+    const std::optional<std::string> slip = BoundSlip(written);
+    if (!slip) continue;
+    const int64_t value = i == 0 ? first.value : last.value;
+    console.WriteNote("acqsort: warning: " + path + " line " + std::to_string(markerLine + 3 + i) + " (\"" +
+                      std::string(written) + "\"): the " + bounds[i].second + " sequence number reads as " +
+                      std::to_string(value) + ": " + *slip);
+  }
+  if (config.firstSeq > config.lastSeq) {
+    console.WriteNote("acqsort: warning: " + path + ": the first sequence number " + std::to_string(config.firstSeq) +
+                      " is above the last, " + std::to_string(config.lastSeq) + ": the sorted file will be empty");
   }
   return config;
 }
 
-Result<AcqConfig> ReadAcqConfig(const std::string& path, std::vector<std::string>* warnings) {
+Result<AcqConfig> ReadAcqConfig(const std::string& path, Console& console) {
   Result<std::string> content = ReadWholeFile(path);
-  if (!content.ok()) return content.failure();
+  if (!content.ok()) {
+    Failure failure = content.failure();
+    if (!Exists(path)) failure.note = MissingConfigurationNote(path);
+    return failure;
+  }
   std::string& text = content.value();
   // As Windows editors save it: "UTF-8 with BOM", or UTF-16 ("Unicode") read as the same
   // text in UTF-8, so that the name counts and derives as the UTF-8 name does.
@@ -209,7 +254,7 @@ Result<AcqConfig> ReadAcqConfig(const std::string& path, std::vector<std::string
     return Failure{path, "has lines that end in a CR alone (an old Mac text): save it with "
                          "Windows (CR LF) or Unix (LF) line ends"};
   }
-  return ParseAcqConfig(text, path, warnings);
+  return ParseAcqConfig(text, path, console);
 }
 
 std::string DeriveFileName(std::string_view acqFile, std::string_view tag) {

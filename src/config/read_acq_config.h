@@ -2,16 +2,18 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "config/acq_config.h"
 #include "common/failure.h"
+#include "platform/console.h"
 
 namespace acqsort {
 
 // Reads the configuration file at `path` (read only, CR LF or LF), derives the run's file
-// names and refuses a configuration that the run must not use, naming `path`. Nothing has
-// been created or changed when it fails.
+// names and refuses a configuration that the run must not use, naming `path`; a failure
+// carries a note when the operator likely slipped (the file is not there: started in
+// another folder, a near name; the section ends early). Nothing has been created or changed
+// when it fails.
 //
 // The section begins at the first line whose first four characters are "#ACQ". The line
 // after it is skipped; the next holds the name in double quotes after a colon
@@ -20,12 +22,11 @@ namespace acqsort {
 //
 // A byte-order mark is skipped, and UTF-16 with its mark is read as the same text. What the
 // rules accept but an operator hardly ever means (a bound that goes on with digits, "20,000";
-// a first bound above the last) adds a line to `warnings`, when given.
-Result<AcqConfig> ReadAcqConfig(const std::string& path, std::vector<std::string>* warnings = nullptr);
+// a first bound above the last) is a warning on `console`.
+Result<AcqConfig> ReadAcqConfig(const std::string& path, Console& console);
 
 // The same for a configuration's text already in memory, with LF newlines.
-Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path = kAcqConfigPath,
-                                 std::vector<std::string>* warnings = nullptr);
+Result<AcqConfig> ParseAcqConfig(std::string_view text, const std::string& path, Console& console);
 
 // `acqFile` with `tag` inserted in front of its last four characters, which usually are
 // the extension (characters: code points in a valid UTF-8 name, bytes otherwise):

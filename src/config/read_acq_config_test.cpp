@@ -5,10 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "testing/recording_console.h"
 #include "testing/scratch.h"
 
 namespace acqsort {
 namespace {
+
+// The configuration, read or parsed with its warnings set aside: most cases are about what
+// is read.
+Result<AcqConfig> Read(const std::string& path) {
+  testutil::RecordingConsole warnings;
+  return ReadAcqConfig(path, warnings);
+}
+Result<AcqConfig> Parse(std::string_view text, const std::string& path = kAcqConfigPath) {
+  testutil::RecordingConsole warnings;
+  return ParseAcqConfig(text, path, warnings);
+}
 
 struct ConfigCase {
   const char* what;
@@ -90,7 +102,7 @@ const ConfigCase kConfigCases[] = {
 TEST(ParseAcqConfigTest, ReadsTheSectionAfterTheMarker) {
   for (const ConfigCase& c : kConfigCases) {
     SCOPED_TRACE(c.what);
-    Result<AcqConfig> config = ParseAcqConfig(c.text, "CONFIG\\ACQ.config");
+    Result<AcqConfig> config = Parse(c.text, "CONFIG\\ACQ.config");
     if (*c.fault == '\0') {
       ASSERT_TRUE(config.ok()) << config.failure().reason;
       EXPECT_EQ(config.value().acqFile, c.acqFile);
@@ -105,7 +117,7 @@ TEST(ParseAcqConfigTest, ReadsTheSectionAfterTheMarker) {
 }
 
 TEST(ParseAcqConfigTest, DerivesTheSixOtherNames) {
-  AcqConfig config = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n1\n500\n").value();
+  AcqConfig config = Parse("#ACQ\n\nname:\"data.txt\"\n1\n500\n").value();
   EXPECT_EQ(config.acqFile, "ACQ\\data.txt");
   EXPECT_EQ(config.infFile, "ACQ\\dataINF.txt");
   EXPECT_EQ(config.inf1File, "ACQ\\dataINF1.txt");
@@ -119,7 +131,7 @@ TEST(ReadAcqConfigTest, ReadsCrLfFilesLikeLfFiles) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
   testutil::WriteBytes(path, "[general]\r\n#ACQ out\r\nfile\r\nname:\"data.txt\"\r\nfirst: 3\r\nlast: 9\r\n");
-  Result<AcqConfig> config = ReadAcqConfig(path);
+  Result<AcqConfig> config = Read(path);
   ASSERT_TRUE(config.ok()) << config.failure().reason;
   EXPECT_EQ(config.value().acqFile, "ACQ\\data.txt");
   EXPECT_EQ(config.value().firstSeq, 3);
@@ -157,7 +169,7 @@ TEST(ReadAcqConfigTest, ReadsWhatWindowsEditorsSave) {
     testutil::ScratchDir dir;
     const std::string path = dir.Path("ACQ.config");
     testutil::WriteBytes(path, c.bytes);
-    Result<AcqConfig> config = ReadAcqConfig(path);
+    Result<AcqConfig> config = Read(path);
     ASSERT_TRUE(config.ok()) << config.failure().reason;
     EXPECT_EQ(config.value().acqFile, "ACQ\\Gr\xC3\xB6\xC3\x9F" "e.txt");
     EXPECT_EQ(config.value().sortedFile, "ACQ\\Gr\xC3\xB6\xC3\x9F" "eR.txt");
@@ -169,12 +181,12 @@ TEST(ReadAcqConfigTest, RefusesLinesThatEndInACrAloneAndBrokenUtf16) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("ACQ.config");
   testutil::WriteBytes(path, "#ACQ\r\rname:\"data.txt\"\r1\r9\r");
-  Result<AcqConfig> config = ReadAcqConfig(path);
+  Result<AcqConfig> config = Read(path);
   ASSERT_FALSE(config.ok());
   EXPECT_EQ(config.failure().reason,
             "has lines that end in a CR alone (an old Mac text): save it with Windows (CR LF) or Unix (LF) line ends");
   testutil::WriteBytes(path, std::string("\xFF\xFE#\0A\0C", 7));
-  config = ReadAcqConfig(path);
+  config = Read(path);
   ASSERT_FALSE(config.ok());
   EXPECT_EQ(config.failure().reason, "can't be read: its UTF-16 text is not well-formed");
 }
@@ -227,18 +239,21 @@ TEST(ParseAcqConfigTest, WarnsOfBoundLinesThatReadOtherwiseThanTheyLook) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.firstLine) + " / " + c.lastLine);
-    std::vector<std::string> warnings;
+    testutil::RecordingConsole console;
     const std::string text = "#ACQ\n\nname:\"data.txt\"\n" + std::string(c.firstLine) + "\n" + c.lastLine + "\n";
-    ASSERT_TRUE(ParseAcqConfig(text, "CONFIG\\ACQ.config", &warnings).ok());
-    EXPECT_EQ(warnings, c.warnings);
+    ASSERT_TRUE(ParseAcqConfig(text, "CONFIG\\ACQ.config", console).ok());
+    std::string expected;
+    for (const std::string& warning : c.warnings) expected += warning + "\n";
+    EXPECT_EQ(console.notes(), expected);
+    EXPECT_EQ(console.text(), "");
   }
 }
 
 TEST(ParseAcqConfigTest, AFileThatEndsEarlySaysWhatTheSectionNeeds) {
-  Result<AcqConfig> config = ParseAcqConfig("#ACQ\n\nname:\"data.txt\"\n", "CONFIG\\ACQ.config");
+  Result<AcqConfig> config = Parse("#ACQ\n\nname:\"data.txt\"\n", "CONFIG\\ACQ.config");
   ASSERT_FALSE(config.ok());
   EXPECT_EQ(config.failure().reason, "ends before the line of the last sequence number");
-  EXPECT_EQ(config.failure().hint,
+  EXPECT_EQ(config.failure().note,
             "acqsort: the #ACQ section of CONFIG\\ACQ.config needs five lines: the \"#ACQ\" line, one line "
             "that is skipped, the name line, the first and the last sequence number; the file ends "
             "after 3 of them");
@@ -247,10 +262,12 @@ TEST(ParseAcqConfigTest, AFileThatEndsEarlySaysWhatTheSectionNeeds) {
 TEST(ReadAcqConfigTest, AMissingFileIsAFailureNamingIt) {
   testutil::ScratchDir dir;
   const std::string path = dir.Path("missing.config");
-  Result<AcqConfig> config = ReadAcqConfig(path);
+  Result<AcqConfig> config = Read(path);
   ASSERT_FALSE(config.ok());
   EXPECT_EQ(config.failure().file, path);
   EXPECT_NE(config.failure().reason.find("can't be opened"), std::string::npos);
+  EXPECT_EQ(config.failure().note.rfind("acqsort: there is no " + path + " in the working directory ", 0), 0u)
+      << config.failure().note;
 }
 
 TEST(DeriveFileNameTest, InsertsTheTagBeforeTheLastFourCharacters) {

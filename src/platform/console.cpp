@@ -10,6 +10,11 @@ void Console::Report(std::initializer_list<std::string_view> pieces) {
   WriteLine(line);
 }
 
+void Console::ReportFailure(const Failure& failure) {
+  Report({"* Error:", failure.file, "  ", failure.reason});
+  if (!failure.note.empty()) WriteNote(failure.note);
+}
+
 void StandardOutput::WriteLine(std::string_view line) {
   if (absent_ || lost_.has_value()) return;
   const SystemStatus written = detail::WriteLineTo(detail::StandardStream::kOutput, line);

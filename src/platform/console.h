@@ -17,7 +17,10 @@ class Console {
   virtual ~Console() = default;
   virtual void WriteLine(std::string_view line) = 0;
   void Report(std::initializer_list<std::string_view> pieces);
-  // A line for the operator beside the report: a warning or a hint, on standard error.
+  // The error line of `failure` ("* Error:<file>  <reason>"), then its note, if any.
+  void ReportFailure(const Failure& failure);
+  // A line for the operator beside the report: a warning or a hint, on standard error. Every
+  // note goes this way, a failure's through ReportFailure().
   virtual void WriteNote(std::string_view line) = 0;
 };
 

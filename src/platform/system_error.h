@@ -37,7 +37,7 @@ class SystemError {
  private:
   SystemError(int meaning, unsigned long code) : meaning_(meaning), code_(code) {}
   int meaning_;
-  unsigned long code_;  // the system's own code, where meaning_ is 0
+  [[maybe_unused]] unsigned long code_;  // the system's own code, for its words where meaning_ is 0 (Windows)
 };
 
 // A failure of `what` on `file` for the operator: "ACQ\data.txt", "can't be read: I/O error".

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,11 +34,47 @@ Outcome CopyPart(InputFile& part, char* block, TextOutput& output) {
   }
 }
 
+bool Exists(const std::string& path) {
+  Result<std::optional<FileState>> state = StateAt(path);
+  return state.ok() && state.value().has_value();
+}
+
+// For a part that can't be opened: when it is missing but the merged file is there, that an
+// earlier run may have merged and removed the parts; else "". A run stopped between two
+// removals leaves the later parts: each is said safe to delete only when the merged file
+// holds it byte for byte. Nothing is deleted here.
+std::string MissingPartNote(const AcqConfig& config, const std::string& missing) {
+  if (Exists(missing) || !Exists(config.infFile)) return std::string();
+  std::string note = "acqsort: " + missing + " is missing, but " + config.infFile +
+                     " is there: an earlier run may have merged the parts into it and removed them";
+  const std::string* parts[] = {&config.inf1File, &config.inf2File, &config.inf3File};
+  std::optional<Result<std::string>> merged;
+  for (size_t i = 0; i < std::size(parts); ++i) {
+    if (*parts[i] == missing || !Exists(*parts[i])) continue;
+    if (!merged) merged = ReadWholeFile(config.infFile);
+    Result<std::string> part = ReadWholeFile(*parts[i]);
+    note += "; " + *parts[i] + " is still there";
+    if (!merged->ok() || !part.ok()) {
+      const Failure& unread = merged->ok() ? part.failure() : merged->failure();
+      note += ", and whether the merged file holds it can't be told: " + unread.file + " " + unread.reason;
+    } else if (MergedFileHoldsPart(merged->value(), i, part.value())) {
+      note += ", and the merged file holds it byte for byte: it may be deleted";
+    } else {
+      note += ", and the merged file does not hold it as it is now: keep it";
+    }
+  }
+  return note;
+}
+
 Result<MergedPartStates> Merge(const AcqConfig& config, const Folder& folder, Console& console) {
   std::vector<InputFile> parts;
   for (const std::string* path : {&config.inf1File, &config.inf2File, &config.inf3File}) {
     Result<InputFile> part = InputFile::Open(*path);
-    if (!part.ok()) return part.failure();
+    if (!part.ok()) {
+      Failure failure = part.failure();
+      failure.note = MissingPartNote(config, *path);
+      return failure;
+    }
     parts.push_back(std::move(part.value()));
   }
 

@@ -12,12 +12,12 @@ void RemoveInfParts(const AcqConfig& config, const MergedPartStates& merged, con
         console.Report({"* ", *parts[i], " file has been deleted. "});
         break;
       case Removal::kKept:
-        console.Report({"* Error:", *parts[i], "  can't be deleted. "});
-        console.WriteNote("acqsort: " + *parts[i] + " was kept: " +
-                          (result.changed ? "it changed since it was merged; the merged file " +
-                                                config.infFile + " holds it as it was merged"
-                                          : result.why + "; its content is already in the merged file " +
-                                                config.infFile));
+        console.ReportFailure(
+            {*parts[i], "can't be deleted. ",
+             "acqsort: " + *parts[i] + " was kept: " +
+                 (result.changed ? "it changed since it was merged; the merged file " + config.infFile +
+                                       " holds it as it was merged"
+                                 : result.why + "; its content is already in the merged file " + config.infFile)});
         break;
       case Removal::kAbsent:
         break;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/read_acq_config.h"
+#include "testing/recording_console.h"
 
 namespace {
 
@@ -66,7 +67,8 @@ bool TagInsertedAt(const std::string& acqFile, const std::string& derived, std::
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace acqsort;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  Result<AcqConfig> read = ParseAcqConfig(text);
+  testutil::RecordingConsole warnings;
+  Result<AcqConfig> read = ParseAcqConfig(text, kAcqConfigPath, warnings);
   if (!read.ok()) {
     Require(read.failure().file == kAcqConfigPath && !read.failure().reason.empty());
     return 0;
