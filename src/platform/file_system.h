@@ -210,7 +210,9 @@ struct RemovalResult {
 // Removes the file at `path`, in `folder`, only if it still is the file that `expected`
 // describes and no other program has it open for writing, and says kRemoved only once it
 // is seen to be gone. A symbolic link is compared by the file it points to, and only the
-// link is removed. Only "not found" counts as absent: any other failure keeps the file.
+// link is removed; a link whose file is gone (a part linked to a part removed before it)
+// holds no data and is removed. Only "not found" counts as absent: any other failure keeps
+// the file.
 RemovalResult RemoveFileIfUnchanged(const Folder& folder, const std::string& path,
                                     const FileState& expected);
 

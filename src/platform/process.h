@@ -7,11 +7,11 @@
 
 namespace acqsort {
 
-// Keeps the signals whose default would end the run halfway, with a temporary file left and
-// no error line, from doing so: a reader of the report that quit early (SIGPIPE), a file
-// size limit (SIGXFSZ), and the note that another program opened a part while its removal
-// held it (SIGIO). The system call that met the cause then fails, and the run reports it.
-// An interrupt (Ctrl-C, SIGTERM, a closed terminal's SIGHUP; on Windows Ctrl+C, Ctrl+Break
+// Ignores the signals whose default would end the run halfway, with a temporary file left
+// and no error line: a reader of the report that quit early (SIGPIPE), a file size limit
+// (SIGXFSZ), and the note that another program opened a part while its removal held it
+// (SIGIO). The system call that met the cause then fails, and the run reports it. An
+// interrupt (Ctrl-C, SIGTERM, a closed terminal's SIGHUP; on Windows Ctrl+C, Ctrl+Break
 // and a closed console window) still ends the run, but only after it has undone the step
 // registered below; the process then ends as the interrupt would have ended it. Fails only
 // when the system refuses a handler.
