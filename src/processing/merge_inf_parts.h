@@ -29,8 +29,9 @@ using MergedPartStates = std::array<FileState, 3>;
 bool MergedFileHoldsPart(std::string_view merged, size_t index, std::string_view part);
 
 // Joins the three part files, each behind its header, into `infFile` in `folder`. All three
-// parts are opened before anything is written; a part that another program changes while
-// it is read stops the merge. The merged file replaces the old one only once it is
+// parts are opened before anything is written; a part that can't be opened stops the merge
+// (with a note when an earlier run seems to have merged and removed it), and so does a part
+// that another program changes while it is read. The merged file replaces the old one only once it is
 // completely written and on stable storage: the part files may be removed only after this
 // has succeeded.
 Result<MergedPartStates> MergeInfParts(const AcqConfig& config, const Folder& folder, Console& console);
