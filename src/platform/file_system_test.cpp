@@ -157,6 +157,31 @@ TEST(RemoveFileIfUnchangedTest, RemovesTheFileThatWasReadAndPassesOverAMissingOn
   EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
 }
 
+// A part that is a link to another part: read through the link, it is the other part's
+// file; once that file is removed, the link holds no data and goes as well.
+TEST(RemoveFileIfUnchangedTest, RemovesALinkWhoseFileIsGone) {
+  testutil::ScratchDir dir;
+  const Folder folder = dir.OpenFolder();
+  const std::string target = dir.Path("part1.txt");
+  const std::string link = dir.Path("part3.txt");
+  testutil::WriteBytes(target, "records\r\n");
+  std::error_code refused;
+  std::filesystem::create_symlink("part1.txt", std::filesystem::u8path(link), refused);
+  if (refused) GTEST_SKIP() << "no symbolic links here: " << refused.message();
+  FileState read;
+  {
+    Result<InputFile> file = InputFile::Open(link);
+    ASSERT_TRUE(file.ok()) << file.failure().reason;
+    read = file.value().state();
+  }
+
+  EXPECT_EQ(RemoveFileIfUnchanged(folder, target, read).removal, Removal::kRemoved);
+  const RemovalResult removed = RemoveFileIfUnchanged(folder, link, read);
+  EXPECT_EQ(removed.removal, Removal::kRemoved) << removed.why;
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(std::filesystem::u8path(link))));
+  EXPECT_TRUE(testutil::TemporaryFilesIn(dir.root()).empty());
+}
+
 TEST(InputFileTest, AFileChangedWhileItIsReadIsSeen) {
   struct Case {
     const char* what;
