@@ -38,17 +38,6 @@ class LineCursor {
 
 char At(std::string_view line, size_t i) { return i < line.size() ? line[i] : '\0'; }
 
-bool Exists(const std::string& path) {
-  Result<std::optional<FileState>> state = StateAt(path);
-  return state.ok() && state.value().has_value();
-}
-
-// The last name of `path`: the one inside its folder.
-std::string NameOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 // For a configuration that is not there, what the operator most likely did: started the
 // tool in another folder (the working directory is said in full), or saved the file under
 // a near name (an extension that Explorer hides, other capitals).

@@ -17,12 +17,6 @@ const char* const kTemporarySuffix = ".acqsort-tmp";
 
 namespace {
 
-// The last name of `path`: the one inside its folder.
-std::string NameOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 // A short name of this tool's own: it does not grow with the name it stands in for, so it
 // fits wherever that name fits. The process id keeps concurrent runs apart, the counter
 // the names of one run.
@@ -87,6 +81,16 @@ std::vector<std::string> NamesIn(const std::string& path) {
 std::string FolderOf(const std::string& path) {
   const size_t separator = path.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool Exists(const std::string& path) {
+  Result<std::optional<FileState>> state = StateAt(path);
+  return state.ok() && state.value().has_value();
 }
 
 Result<std::optional<FileState>> StateAt(const std::string& path) {

@@ -132,6 +132,13 @@ std::vector<std::string> NamesIn(const std::string& path);
 // working directory.
 std::string FolderOf(const std::string& path);
 
+// The last name of `path`, the one inside its folder ("data.txt" for "ACQ\data.txt").
+std::string NameOf(const std::string& path);
+
+// Whether something is at `path`, for a note to the operator: a failure to look counts as
+// nothing there.
+bool Exists(const std::string& path);
+
 // A folder opened once: the files in it are created, renamed, synced and removed through
 // it, so that a link to the folder retargeted during the run can't make the run sync one
 // folder and remove files from another.

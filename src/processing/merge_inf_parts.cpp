@@ -34,11 +34,6 @@ Outcome CopyPart(InputFile& part, char* block, TextOutput& output) {
   }
 }
 
-bool Exists(const std::string& path) {
-  Result<std::optional<FileState>> state = StateAt(path);
-  return state.ok() && state.value().has_value();
-}
-
 // For a part that can't be opened: when it is missing but the merged file is there, that an
 // earlier run may have merged and removed the parts; else "". A run stopped between two
 // removals leaves the later parts: each is said safe to delete only when the merged file
