@@ -116,10 +116,6 @@ SystemStatus SyncRename(const Folder& folder, intptr_t handle, const std::string
 // holds the file for a moment can refuse, else by name.
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name);
 
-// Takes `name` out of the folder (a link itself, never the file it points to); a program
-// that still has the file open keeps only its data.
-SystemStatus Remove(const Folder& folder, const std::string& name);
-
 // --- Removing a file only while it is what was read.
 
 // Whether a file is renamed aside to a name of the tool's own before it is held for its

@@ -272,13 +272,19 @@ SystemStatus SyncRename(const Folder& folder, intptr_t, const std::string&) {
   return LastError();
 }
 
-SystemStatus Remove(const Folder& folder, const std::string& name) {
+namespace {
+
+// Takes `name` out of the folder (a link itself, never the file it points to); a program
+// that still has the file open keeps only its data.
+SystemStatus Unlink(const Folder& folder, const std::string& name) {
   return StatusOf(::unlinkat(Fd(folder.handle()), name.c_str(), 0));
 }
 
+}  // namespace
+
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
   if (handle != -1) (void)CloseWritten(handle);
-  (void)Remove(folder, name);
+  (void)Unlink(folder, name);
 }
 
 const bool kRenamesAsideForRemoval = true;
@@ -306,16 +312,14 @@ SystemResult<intptr_t> HoldForRemoval(const Folder& folder, const std::string& n
 
 SystemResult<FileState> StateOfHeld(const Folder&, const std::string&, intptr_t handle) {
   // Opened through a link, it is the file pointed to; a link held itself has lost its file.
-  SystemResult<FileState> state = StateOf(handle);
   struct stat info;
-  if (state.ok() && ::fstat(Fd(handle), &info) == 0 && S_ISLNK(info.st_mode)) {
-    return SystemError::Of(ENOENT);
-  }
-  return state;
+  if (::fstat(Fd(handle), &info) != 0) return LastError();
+  if (S_ISLNK(info.st_mode)) return SystemError::Of(ENOENT);
+  return StateFromStat(info);
 }
 
 // The name goes at once; an open descriptor of another program keeps only the data.
-SystemStatus RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Remove(folder, name); }
+SystemStatus RemoveHeld(const Folder& folder, const std::string& name, intptr_t) { return Unlink(folder, name); }
 
 // Never needed: RemoveHeld() takes the name at once.
 SystemResult<intptr_t> HoldAlone(const Folder&, const std::string&) { return SystemError::Of(ENOTSUP); }

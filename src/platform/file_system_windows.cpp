@@ -152,6 +152,14 @@ constexpr DWORD kDispositionPosixSemantics = 0x2;
 // 0 when `succeeded`, else the system's error code of the call that failed.
 DWORD ErrorUnless(BOOL succeeded) { return succeeded ? DWORD{0} : GetLastError(); }
 
+// Marks the open file for deletion through its handle: it goes when the last handle to it
+// closes.
+BOOL MarkForDeletion(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition;
+  disposition.DeleteFile = TRUE;
+  return Win32().SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
 // FILE_ID_INFO (Windows 8 and later; FileIdInfo is class 18 of FILE_INFO_BY_HANDLE_CLASS),
 // declared here since the headers give it only to builds that require Windows 8.
 const auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
@@ -388,10 +396,7 @@ SystemStatus SyncRename(const Folder&, intptr_t handle, const std::string&) {
 void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& name) {
   // Through the handle, which a scanner that holds the file sharing deletion can't refuse:
   // the file goes when the last handle closes. By name only where that fails.
-  FILE_DISPOSITION_INFO disposition;
-  disposition.DeleteFile = TRUE;
-  const bool marked = handle != -1 && Win32().SetFileInformationByHandle(Win(handle), FileDispositionInfo,
-                                                                 &disposition, sizeof disposition);
+  const bool marked = handle != -1 && MarkForDeletion(Win(handle));
   if (handle != -1) Win32().CloseHandle(Win(handle));
   if (!marked) {
     const std::wstring native = InFolder(folder, name);
@@ -400,12 +405,6 @@ void DiscardWritten(const Folder& folder, intptr_t handle, const std::string& na
       return error == ERROR_FILE_NOT_FOUND ? DWORD{0} : error;
     });
   }
-}
-
-SystemStatus Remove(const Folder& folder, const std::string& name) {
-  const std::wstring native = InFolder(folder, name);
-  if (Win32().DeleteFileW(native.c_str())) return {};
-  return ErrorFor(GetLastError(), native);
 }
 
 const bool kRenamesAsideForRemoval = false;
@@ -475,10 +474,7 @@ SystemResult<intptr_t> HoldAlone(const Folder& folder, const std::string& name) 
 }
 
 SystemStatus RemoveAlone(intptr_t handle) {
-  FILE_DISPOSITION_INFO disposition;
-  disposition.DeleteFile = TRUE;
-  const DWORD error = ErrorUnless(Win32().SetFileInformationByHandle(Win(handle), FileDispositionInfo,
-                                                             &disposition, sizeof disposition));
+  const DWORD error = ErrorUnless(MarkForDeletion(Win(handle)));
   if (error == 0) return {};
   if (error == ERROR_ACCESS_DENIED) return SystemError::Of(EBUSY);  // mapped by another program
   return ErrorFor(error);
